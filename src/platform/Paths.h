@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+// Paths, file URLs and display names.
+
+// The user's home folder: $HOME when set and not empty, else the password
+// database's entry for the current user; never with a trailing "/".
+QString homeFolder();
+
+// Appends one path component with exactly one "/" between the two.
+QString appendingPathComponent(const QString &path, const QString &component);
+
+// The file URL of an absolute path in its textual form, with the characters a
+// URL cannot hold percent-escaped ("/a b.jpg" gives "file:///a%20b.jpg").
+QString fileURLStringForPath(const QString &path);
+
+// The path of a file URL text, percent-escapes decoded, without a trailing "/"
+// (the root stays "/"). A null string when the text is not a file URL.
+QString pathForFileURLString(const QString &url);
+
+// The name a person sees for a file: its last path component.
+QString displayNameAtPath(const QString &path);
+
+// Writes the home folder part of a path as "~": only for the home folder itself
+// or a path below it (the home folder followed by "/"). Other paths unchanged.
+QString abbreviatingWithTildeInPath(const QString &path, const QString &home);

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "Value.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Parses an XML property list into a value tree: dict, array, string, key,
+// integer (int32 when it fits), true and false as their kinds; real, date and
+// data, and integers beyond int32, as opaque leaves. Keys are interned.
+//
+// On failure gives no value and writes a one-line description naming the line
+// and column to errorDescription (when given). Entity declarations, internal
+// DOCTYPE subsets, invalid UTF-8, truncated files and nesting deeper than
+// kMaxPropertyListDepth are failures; no input crashes or hangs the parser.
+constexpr int kMaxPropertyListDepth = 512;
+
+Value propertyListFromData(const QByteArray &data, QString *errorDescription = nullptr);

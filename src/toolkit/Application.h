@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+// What the program needs of the running toolkit besides its controls: the
+// save panel, the beep, the application-activation notice and the
+// application's main.
+namespace toolkit {
+
+// The base of the application's windows.
+class Window {
+public:
+    virtual ~Window() = default;
+};
+
+// Receives the application's notices; the layout makes the window the delegate.
+class ApplicationDelegate {
+public:
+    virtual ~ApplicationDelegate() = default;
+    // Each time the application is about to become active.
+    virtual void applicationWillBecomeActive() = 0;
+};
+
+class SavePanel {
+public:
+    static constexpr int kOK = 1; // a confirmed choice; anything else is a cancel
+
+    virtual ~SavePanel() = default;
+    // The file type (extension, without the dot) the chosen name must carry.
+    virtual void setRequiredFileType(const QString &type) = 0;
+    // Opens in the folder with the proposed file name and blocks until the
+    // user confirms (kOK) or cancels (any other value).
+    virtual int runModalForDirectory(const QString &directory, const QString &file) = 0;
+    // After a confirmed choice: the full path of the chosen file.
+    virtual QString filename() const = 0;
+};
+
+// The services of one toolkit backend.
+class Backend {
+public:
+    virtual ~Backend() = default;
+    virtual std::unique_ptr<SavePanel> makeSavePanel() = 0;
+    virtual void beep() = 0;
+};
+
+// The backend in use (not owned); null until a backend installs itself.
+void setBackend(Backend *backend);
+Backend *backend();
+
+// A fresh save panel from the backend in use; null without a backend.
+std::unique_ptr<SavePanel> savePanel();
+// One audible alert; nothing without a backend.
+void beep();
+
+// Creates the application, loads the window layout, wires it and runs the
+// event loop until the application quits; its result is the exit status.
+// Implemented by the GUI backend.
+int applicationMain(int argc, char **argv);
+
+} // namespace toolkit

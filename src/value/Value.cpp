@@ -1,0 +1,379 @@
+#include "Value.h"
+
+#include <QHashFunctions>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+struct Value::Node {
+    explicit Node(Kind k, bool immortal = false) : kind(k), immortal(immortal) {}
+    int32_t refs = 1;
+    Kind kind;
+    bool immortal; // the shared null and the two booleans are never freed
+};
+
+namespace {
+
+using Node = Value::Node;
+using Kind = Value::Kind;
+
+struct StringNode : Node {
+    explicit StringNode(const QString &t) : Node(Kind::String), text(t) {}
+    QString text;
+};
+
+struct IntegerNode : Node {
+    explicit IntegerNode(int32_t n) : Node(Kind::Integer), number(n) {}
+    int32_t number;
+};
+
+struct DecimalNode : Node {
+    explicit DecimalNode(const Decimal &d) : Node(Kind::Decimal), number(d) {}
+    Decimal number;
+};
+
+struct BooleanNode : Node {
+    explicit BooleanNode(bool f) : Node(Kind::Boolean, true), flag(f) {}
+    bool flag;
+};
+
+struct OpaqueNode : Node {
+    explicit OpaqueNode(const QString &t) : Node(Kind::Opaque), text(t) {}
+    QString text;
+};
+
+struct ArrayNode : Node {
+    ArrayNode() : Node(Kind::Array) {}
+    std::vector<Value> elements;
+};
+
+// Members live in a flat vector in insertion order. Past kIndexThreshold
+// members an open-addressing table of member positions (linear probing, at
+// most half full) finds keys; below it a linear scan is faster and smaller.
+struct DictionaryNode : Node {
+    static constexpr size_t kIndexThreshold = 8;
+
+    struct Member {
+        QString key;
+        Value value;
+    };
+
+    DictionaryNode() : Node(Kind::Dictionary) {}
+
+    std::vector<Member> members;
+    std::unique_ptr<uint32_t[]> table; // member position + 1; 0 is empty
+    size_t slotMask = 0;
+
+    static size_t hashOf(const QString &key) { return qHash(key, QHashSeed::globalSeed()); }
+
+    // Position of the key, or -1.
+    qsizetype find(const QString &key) const
+    {
+        if (!table) {
+            for (size_t i = 0; i < members.size(); ++i)
+                if (members[i].key == key)
+                    return qsizetype(i);
+            return -1;
+        }
+        for (size_t s = hashOf(key) & slotMask;; s = (s + 1) & slotMask) {
+            const uint32_t slot = table[s];
+            if (slot == 0)
+                return -1;
+            if (members[slot - 1].key == key)
+                return qsizetype(slot - 1);
+        }
+    }
+
+    void placeInIndex(size_t position)
+    {
+        size_t s = hashOf(members[position].key) & slotMask;
+        while (table[s] != 0)
+            s = (s + 1) & slotMask;
+        table[s] = uint32_t(position + 1);
+    }
+
+    void rebuildIndex(size_t forCount)
+    {
+        size_t capacity = 16;
+        while (capacity < forCount * 2)
+            capacity *= 2;
+        table = std::make_unique<uint32_t[]>(capacity); // zero-filled
+        slotMask = capacity - 1;
+        for (size_t i = 0; i < members.size(); ++i)
+            placeInIndex(i);
+    }
+
+    void insert(const QString &key, const Value &value)
+    {
+        const qsizetype existing = find(key);
+        if (existing >= 0) {
+            members[size_t(existing)].value = value;
+            return;
+        }
+        members.push_back(Member{key, value});
+        const size_t n = members.size();
+        if (n <= kIndexThreshold)
+            return;
+        if (!table || n * 2 > slotMask + 1)
+            rebuildIndex(n);
+        else
+            placeInIndex(n - 1);
+    }
+};
+
+BooleanNode gTrue(true);
+BooleanNode gFalse(false);
+Node gNull(Kind::Null, true);
+
+template <typename T> T *as(Node *node) { return static_cast<T *>(node); }
+
+void destroy(Node *node)
+{
+    switch (node->kind) {
+    case Kind::String: delete as<StringNode>(node); break;
+    case Kind::Integer: delete as<IntegerNode>(node); break;
+    case Kind::Decimal: delete as<DecimalNode>(node); break;
+    case Kind::Opaque: delete as<OpaqueNode>(node); break;
+    case Kind::Array: delete as<ArrayNode>(node); break;
+    case Kind::Dictionary: delete as<DictionaryNode>(node); break;
+    case Kind::Boolean:
+    case Kind::Null:
+    case Kind::None: break; // immortal, never reached
+    }
+}
+
+// Containers freed while another container is being freed are queued here
+// instead of being freed recursively, so a tree of any depth is freed with a
+// bounded stack.
+thread_local std::vector<Node *> *tPendingFrees = nullptr;
+
+} // namespace
+
+void Value::retain(Node *node)
+{
+    if (node && !node->immortal)
+        ++node->refs;
+}
+
+void Value::release(Node *node)
+{
+    if (!node || node->immortal || --node->refs > 0)
+        return;
+    if (node->kind != Kind::Array && node->kind != Kind::Dictionary) {
+        destroy(node);
+        return;
+    }
+    if (tPendingFrees) {
+        tPendingFrees->push_back(node);
+        return;
+    }
+    std::vector<Node *> pending{node};
+    tPendingFrees = &pending;
+    while (!pending.empty()) {
+        Node *next = pending.back();
+        pending.pop_back();
+        destroy(next);
+    }
+    tPendingFrees = nullptr;
+}
+
+Value::Value(const Value &other) noexcept : m_node(other.m_node) { retain(m_node); }
+
+Value &Value::operator=(const Value &other) noexcept
+{
+    retain(other.m_node);
+    release(m_node);
+    m_node = other.m_node;
+    return *this;
+}
+
+Value &Value::operator=(Value &&other) noexcept
+{
+    if (this != &other) {
+        release(m_node);
+        m_node = std::exchange(other.m_node, nullptr);
+    }
+    return *this;
+}
+
+Value::~Value() { release(m_node); }
+
+Value Value::dictionary(qsizetype reserve)
+{
+    auto *node = new DictionaryNode;
+    if (reserve > 0)
+        node->members.reserve(size_t(reserve));
+    return Value(node);
+}
+
+Value Value::array(qsizetype reserve)
+{
+    auto *node = new ArrayNode;
+    if (reserve > 0)
+        node->elements.reserve(size_t(reserve));
+    return Value(node);
+}
+
+Value Value::string(const QString &text) { return Value(new StringNode(text)); }
+Value Value::integer(int32_t number) { return Value(new IntegerNode(number)); }
+Value Value::decimal(const Decimal &number) { return Value(new DecimalNode(number)); }
+Value Value::boolean(bool flag) { return Value(flag ? &gTrue : &gFalse); }
+Value Value::null() { return Value(&gNull); }
+Value Value::opaque(const QString &text) { return Value(new OpaqueNode(text)); }
+
+Value::Kind Value::kind() const { return m_node ? m_node->kind : Kind::None; }
+
+QString Value::toString() const
+{
+    return isString() ? as<StringNode>(m_node)->text : QString();
+}
+
+int32_t Value::toInt() const { return isInteger() ? as<IntegerNode>(m_node)->number : 0; }
+
+Decimal Value::toDecimal() const
+{
+    if (isInteger())
+        return Decimal::fromInt(as<IntegerNode>(m_node)->number);
+    if (isDecimal())
+        return as<DecimalNode>(m_node)->number;
+    return Decimal();
+}
+
+bool Value::toBool() const { return isBoolean() && as<BooleanNode>(m_node)->flag; }
+
+QString Value::opaqueText() const
+{
+    return isOpaque() ? as<OpaqueNode>(m_node)->text : QString();
+}
+
+qsizetype Value::count() const
+{
+    if (isArray())
+        return qsizetype(as<ArrayNode>(m_node)->elements.size());
+    if (isDictionary())
+        return qsizetype(as<DictionaryNode>(m_node)->members.size());
+    return 0;
+}
+
+Value Value::at(qsizetype index) const
+{
+    if (!isArray())
+        return Value();
+    const auto &elements = as<ArrayNode>(m_node)->elements;
+    if (index < 0 || size_t(index) >= elements.size())
+        return Value();
+    return elements[size_t(index)];
+}
+
+void Value::append(const Value &element)
+{
+    if (isArray())
+        as<ArrayNode>(m_node)->elements.push_back(element);
+}
+
+void Value::reserve(qsizetype capacity)
+{
+    if (capacity <= 0)
+        return;
+    if (isArray())
+        as<ArrayNode>(m_node)->elements.reserve(size_t(capacity));
+    else if (isDictionary())
+        as<DictionaryNode>(m_node)->members.reserve(size_t(capacity));
+}
+
+Value Value::value(const QString &key) const
+{
+    if (!isDictionary())
+        return Value();
+    const auto *dict = as<DictionaryNode>(m_node);
+    const qsizetype position = dict->find(key);
+    return position < 0 ? Value() : dict->members[size_t(position)].value;
+}
+
+bool Value::contains(const QString &key) const
+{
+    return isDictionary() && as<DictionaryNode>(m_node)->find(key) >= 0;
+}
+
+void Value::insert(const QString &key, const Value &value)
+{
+    if (isDictionary())
+        as<DictionaryNode>(m_node)->insert(key, value);
+}
+
+QString Value::keyAt(qsizetype index) const
+{
+    if (!isDictionary() || index < 0 || index >= count())
+        return QString();
+    return as<DictionaryNode>(m_node)->members[size_t(index)].key;
+}
+
+Value Value::valueAt(qsizetype index) const
+{
+    if (!isDictionary() || index < 0 || index >= count())
+        return Value();
+    return as<DictionaryNode>(m_node)->members[size_t(index)].value;
+}
+
+bool operator==(const Value &a, const Value &b)
+{
+    // Iterative, so that comparing deep trees needs no deep stack.
+    std::vector<std::pair<const Value *, const Value *>> work{{&a, &b}};
+    while (!work.empty()) {
+        const auto [x, y] = work.back();
+        work.pop_back();
+        if (x->isSameNode(*y))
+            continue;
+        if (x->isNumber() && y->isNumber()) {
+            if (x->toDecimal() != y->toDecimal())
+                return false;
+            continue;
+        }
+        if (x->kind() != y->kind())
+            return false;
+        switch (x->kind()) {
+        case Value::Kind::None:
+        case Value::Kind::Null:
+            break;
+        case Value::Kind::Boolean:
+            if (x->toBool() != y->toBool())
+                return false;
+            break;
+        case Value::Kind::String:
+            if (x->toString() != y->toString())
+                return false;
+            break;
+        case Value::Kind::Opaque:
+            if (x->opaqueText() != y->opaqueText())
+                return false;
+            break;
+        case Value::Kind::Integer:
+        case Value::Kind::Decimal:
+            break; // handled above
+        case Value::Kind::Array: {
+            const auto &xs = static_cast<ArrayNode *>(x->m_node)->elements;
+            const auto &ys = static_cast<ArrayNode *>(y->m_node)->elements;
+            if (xs.size() != ys.size())
+                return false;
+            for (size_t i = 0; i < xs.size(); ++i)
+                work.emplace_back(&xs[i], &ys[i]);
+            break;
+        }
+        case Value::Kind::Dictionary: {
+            const auto *xd = static_cast<DictionaryNode *>(x->m_node);
+            const auto *yd = static_cast<DictionaryNode *>(y->m_node);
+            if (xd->members.size() != yd->members.size())
+                return false;
+            for (const auto &member : xd->members) {
+                const qsizetype position = yd->find(member.key);
+                if (position < 0)
+                    return false;
+                work.emplace_back(&member.value, &yd->members[size_t(position)].value);
+            }
+            break;
+        }
+        }
+    }
+    return true;
+}
