@@ -1,1 +1,104 @@
-// placeholder
+#include "HeadlessBackend.h"
+
+#include <deque>
+#include <optional>
+#include <utility>
+
+namespace toolkit::headless {
+
+struct Backend::State {
+    // A null path stands for a cancel.
+    std::deque<std::optional<QString>> answers;
+    std::vector<SavePanelRun> runs;
+    int panelsMade = 0;
+    int beeps = 0;
+};
+
+namespace {
+
+// The path with ".type" appended unless its file name already ends in it.
+QString withRequiredExtension(const QString &path, const QString &type)
+{
+    if (type.isEmpty())
+        return path;
+    const QString suffix = QLatin1Char('.') + type;
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QStringView name = QStringView(path).mid(slash + 1);
+    if (name.size() > suffix.size() && name.endsWith(suffix, Qt::CaseInsensitive))
+        return path;
+    return path + suffix;
+}
+
+class ScriptedSavePanel final : public toolkit::SavePanel {
+public:
+    explicit ScriptedSavePanel(std::shared_ptr<Backend::State> state)
+        : m_state(std::move(state))
+    {
+    }
+
+    void setRequiredFileType(const QString &type) override { m_requiredType = type; }
+
+    int runModalForDirectory(const QString &directory, const QString &file) override
+    {
+        SavePanelRun run;
+        run.directory = directory;
+        run.proposedFile = file;
+        run.requiredFileType = m_requiredType;
+        m_filename.clear();
+
+        std::optional<QString> answer;
+        if (!m_state->answers.empty()) {
+            answer = std::move(m_state->answers.front());
+            m_state->answers.pop_front();
+        }
+        if (answer) {
+            m_filename = withRequiredExtension(*answer, m_requiredType);
+            run.confirmed = true;
+            run.chosenPath = m_filename;
+        }
+        m_state->runs.push_back(std::move(run));
+        return answer ? kOK : 0;
+    }
+
+    QString filename() const override { return m_filename; }
+
+private:
+    std::shared_ptr<Backend::State> m_state;
+    QString m_requiredType;
+    QString m_filename;
+};
+
+} // namespace
+
+Backend::Backend() : m_state(std::make_shared<State>()) {}
+
+Backend::~Backend() = default;
+
+void Backend::confirmNextRunWith(const QString &path) { m_state->answers.emplace_back(path); }
+
+void Backend::cancelNextRun() { m_state->answers.emplace_back(std::nullopt); }
+
+std::size_t Backend::pendingAnswers() const { return m_state->answers.size(); }
+
+const std::vector<SavePanelRun> &Backend::savePanelRuns() const { return m_state->runs; }
+
+int Backend::savePanelsMade() const { return m_state->panelsMade; }
+
+int Backend::beepCount() const { return m_state->beeps; }
+
+std::unique_ptr<toolkit::SavePanel> Backend::makeSavePanel()
+{
+    ++m_state->panelsMade;
+    return std::make_unique<ScriptedSavePanel>(m_state);
+}
+
+void Backend::beep() { ++m_state->beeps; }
+
+ScopedBackend::ScopedBackend(toolkit::Backend &backend) : m_previous(toolkit::backend())
+{
+    toolkit::setBackend(&backend);
+}
+
+ScopedBackend::~ScopedBackend() { toolkit::setBackend(m_previous); }
+
+} // namespace toolkit::headless
