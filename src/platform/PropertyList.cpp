@@ -1,1 +1,409 @@
-// placeholder
+#include "PropertyList.h"
+
+#include <QHash>
+
+#include <expat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <vector>
+
+// The parser streams the bytes through expat once. Expat calls back for every
+// start tag, end tag and piece of character data; the builder below keeps an
+// explicit stack of open elements (no recursion anywhere) and the finished
+// children of every open container on one shared stack, so that a container
+// is created only when it closes, with its exact size.
+
+namespace {
+
+enum class Element : uint8_t { Plist, Dict, Array, Key, String, Integer, Real, Date, Data, True, False };
+
+bool isContainer(Element e) { return e == Element::Dict || e == Element::Array; }
+
+// Elements whose character data is collected.
+bool collectsText(Element e)
+{
+    return e == Element::Key || e == Element::String || e == Element::Integer || e == Element::Real
+        || e == Element::Date;
+}
+
+bool elementNamed(const char *name, Element *out)
+{
+    static constexpr struct {
+        const char *name;
+        Element element;
+    } kNames[] = {
+        {"key", Element::Key},         {"string", Element::String}, {"integer", Element::Integer},
+        {"dict", Element::Dict},       {"array", Element::Array},   {"real", Element::Real},
+        {"date", Element::Date},       {"data", Element::Data},     {"true", Element::True},
+        {"false", Element::False},     {"plist", Element::Plist},
+    };
+    for (const auto &entry : kNames) {
+        if (std::strcmp(name, entry.name) == 0) {
+            *out = entry.element;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+bool allXmlSpace(const char *s, int len)
+{
+    for (int i = 0; i < len; ++i)
+        if (!isXmlSpace(s[i]))
+            return false;
+    return true;
+}
+
+// A name from the file, shortened and made safe to quote in a one-line message.
+QString quotedName(const char *name)
+{
+    QString text = QString::fromUtf8(name, qsizetype(std::min<size_t>(std::strlen(name), 64)));
+    for (QChar &c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = QLatin1Char('?');
+    return QLatin1Char('<') + text + QLatin1Char('>');
+}
+
+// The integer of an <integer> element: optional white space around an
+// optional sign and decimal digits. Gives false when the text is not such an
+// integer or does not fit in int32.
+bool int32OfText(const QByteArray &text, int32_t *out)
+{
+    const char *p = text.constData();
+    const char *end = p + text.size();
+    while (p < end && isXmlSpace(*p))
+        ++p;
+    while (end > p && isXmlSpace(end[-1]))
+        --end;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-'))
+        negative = *p++ == '-';
+    if (p == end)
+        return false;
+    int64_t magnitude = 0;
+    for (; p < end; ++p) {
+        if (*p < '0' || *p > '9')
+            return false;
+        magnitude = magnitude * 10 + (*p - '0');
+        if (magnitude > int64_t(std::numeric_limits<int32_t>::max()) + 1)
+            return false;
+    }
+    const int64_t value = negative ? -magnitude : magnitude;
+    if (value > std::numeric_limits<int32_t>::max() || value < std::numeric_limits<int32_t>::min())
+        return false;
+    *out = int32_t(value);
+    return true;
+}
+
+class Builder {
+public:
+    explicit Builder(XML_Parser parser) : m_parser(parser) {}
+
+    bool failed() const { return m_failed; }
+    const QString &failure() const { return m_failure; }
+    Value takeRoot() { return std::move(m_root); }
+
+    // Stops the parser with a description of what is wrong here. Expat may
+    // still deliver an event or two (the end of a self-closing element); every
+    // handler ignores them once this has happened.
+    void fail(const QString &what)
+    {
+        if (m_failed)
+            return;
+        m_failed = true;
+        m_failure = what + QStringLiteral(" at line %1, column %2")
+                               .arg(qulonglong(XML_GetCurrentLineNumber(m_parser)))
+                               .arg(qulonglong(XML_GetCurrentColumnNumber(m_parser)) + 1);
+        XML_StopParser(m_parser, XML_FALSE);
+    }
+
+    void startElement(const char *name)
+    {
+        if (m_failed)
+            return;
+        Element element;
+        if (!elementNamed(name, &element))
+            return fail(QStringLiteral("unknown element ") + quotedName(name));
+        if (m_frames.empty()) {
+            if (element != Element::Plist)
+                return fail(QStringLiteral("the root element is ") + quotedName(name) + QStringLiteral(", not <plist>"));
+            m_frames.push_back(Frame{Element::Plist, false, 0, 0});
+            return;
+        }
+        Frame &parent = m_frames.back();
+        switch (parent.element) {
+        case Element::Plist:
+            if (element == Element::Plist || element == Element::Key)
+                return fail(QStringLiteral("unexpected ") + quotedName(name) + QStringLiteral(" in <plist>"));
+            if (m_items.size() > parent.itemStart)
+                return fail(QStringLiteral("more than one value in <plist>"));
+            break;
+        case Element::Dict:
+            if (element == Element::Key) {
+                if (parent.awaitingValue)
+                    return fail(QStringLiteral("a <key> without a value in <dict>"));
+            } else if (!parent.awaitingValue) {
+                return fail(QStringLiteral("a value without a <key> in <dict>"));
+            } else if (element == Element::Plist) {
+                return fail(QStringLiteral("unexpected <plist> in <dict>"));
+            }
+            break;
+        case Element::Array:
+            if (element == Element::Key || element == Element::Plist)
+                return fail(QStringLiteral("unexpected ") + quotedName(name) + QStringLiteral(" in <array>"));
+            break;
+        default:
+            return fail(QStringLiteral("unexpected element ") + quotedName(name) + QStringLiteral(" inside a value"));
+        }
+        if (isContainer(element)) {
+            if (m_containerDepth >= kMaxPropertyListDepth)
+                return fail(QStringLiteral("containers nested deeper than %1 levels").arg(kMaxPropertyListDepth));
+            ++m_containerDepth;
+        }
+        m_text.clear();
+        m_frames.push_back(Frame{element, false, m_items.size(), m_keys.size()});
+    }
+
+    void endElement()
+    {
+        if (m_failed || m_frames.empty())
+            return;
+        const Frame frame = m_frames.back();
+        m_frames.pop_back();
+        switch (frame.element) {
+        case Element::Plist:
+            if (m_items.size() == frame.itemStart)
+                return fail(QStringLiteral("no value in <plist>"));
+            m_root = std::move(m_items.back());
+            m_items.pop_back();
+            return;
+        case Element::Key:
+            m_keys.push_back(internedKey());
+            m_frames.back().awaitingValue = true;
+            return;
+        case Element::Dict: {
+            if (frame.awaitingValue)
+                return fail(QStringLiteral("a <key> without a value in <dict>"));
+            --m_containerDepth;
+            const size_t count = m_items.size() - frame.itemStart;
+            Value dict = Value::dictionary(qsizetype(count));
+            for (size_t i = 0; i < count; ++i)
+                dict.insert(m_keys[frame.keyStart + i], m_items[frame.itemStart + i]);
+            m_items.resize(frame.itemStart);
+            m_keys.resize(frame.keyStart);
+            return addValue(std::move(dict));
+        }
+        case Element::Array: {
+            --m_containerDepth;
+            const size_t count = m_items.size() - frame.itemStart;
+            Value array = Value::array(qsizetype(count));
+            for (size_t i = 0; i < count; ++i)
+                array.append(m_items[frame.itemStart + i]);
+            m_items.resize(frame.itemStart);
+            return addValue(std::move(array));
+        }
+        case Element::String:
+            return addValue(Value::string(QString::fromUtf8(m_text)));
+        case Element::Integer: {
+            int32_t number = 0;
+            if (int32OfText(m_text, &number))
+                return addValue(Value::integer(number));
+            return addValue(Value::opaque(QString::fromUtf8(m_text)));
+        }
+        case Element::Real:
+        case Element::Date:
+            return addValue(Value::opaque(QString::fromUtf8(m_text)));
+        case Element::Data:
+            return addValue(Value::opaque()); // nothing reads it; its text is not kept
+        case Element::True:
+            return addValue(Value::boolean(true));
+        case Element::False:
+            return addValue(Value::boolean(false));
+        }
+    }
+
+    void characterData(const char *s, int len)
+    {
+        if (m_failed || m_frames.empty())
+            return;
+        const Element element = m_frames.back().element;
+        if (collectsText(element))
+            m_text.append(s, len);
+        else if (element != Element::Data && !allXmlSpace(s, len))
+            fail(QStringLiteral("unexpected text in ") + quotedName(elementName(element)));
+    }
+
+private:
+    struct Frame {
+        Element element;
+        bool awaitingValue; // a <dict> whose last member so far is a key
+        size_t itemStart;   // first child on m_items
+        size_t keyStart;    // first key on m_keys
+    };
+
+    static const char *elementName(Element e)
+    {
+        switch (e) {
+        case Element::Plist: return "plist";
+        case Element::Dict: return "dict";
+        case Element::Array: return "array";
+        case Element::Key: return "key";
+        case Element::String: return "string";
+        case Element::Integer: return "integer";
+        case Element::Real: return "real";
+        case Element::Date: return "date";
+        case Element::Data: return "data";
+        case Element::True: return "true";
+        case Element::False: return "false";
+        }
+        return "?";
+    }
+
+    void addValue(Value value)
+    {
+        m_items.push_back(std::move(value));
+        Frame &parent = m_frames.back(); // <plist> at least: the root is checked on start
+        parent.awaitingValue = false;
+    }
+
+    // Every record repeats the same dozen keys: one QString per distinct key
+    // text, shared by all the dictionaries that use it.
+    QString internedKey()
+    {
+        const auto found = m_keyTable.constFind(QByteArray::fromRawData(m_text.constData(), m_text.size()));
+        if (found != m_keyTable.cend())
+            return found.value();
+        QString key = QString::fromUtf8(m_text);
+        m_keyTable.insert(m_text, key);
+        return key;
+    }
+
+    XML_Parser m_parser;
+    std::vector<Frame> m_frames;
+    std::vector<Value> m_items;
+    std::vector<QString> m_keys;
+    QHash<QByteArray, QString> m_keyTable;
+    QByteArray m_text;
+    int m_containerDepth = 0;
+    Value m_root;
+    bool m_failed = false;
+    QString m_failure;
+};
+
+extern "C" {
+
+void onStartElement(void *userData, const XML_Char *name, const XML_Char **)
+{
+    static_cast<Builder *>(userData)->startElement(name);
+}
+
+void onEndElement(void *userData, const XML_Char *)
+{
+    static_cast<Builder *>(userData)->endElement();
+}
+
+void onCharacterData(void *userData, const XML_Char *s, int len)
+{
+    static_cast<Builder *>(userData)->characterData(s, len);
+}
+
+void onStartDoctype(void *userData, const XML_Char *, const XML_Char *, const XML_Char *, int hasInternalSubset)
+{
+    if (hasInternalSubset)
+        static_cast<Builder *>(userData)->fail(QStringLiteral("a DOCTYPE with an internal subset is not allowed"));
+}
+
+void onEntityDeclaration(void *userData, const XML_Char *, int, const XML_Char *, int, const XML_Char *,
+                         const XML_Char *, const XML_Char *, const XML_Char *)
+{
+    static_cast<Builder *>(userData)->fail(QStringLiteral("entity declarations are not allowed"));
+}
+
+// An entity reference expat cannot resolve without loading an external DTD:
+// an error rather than text silently left out.
+void onSkippedEntity(void *userData, const XML_Char *name, int)
+{
+    static_cast<Builder *>(userData)->fail(QStringLiteral("undefined entity &") + QString::fromUtf8(name).left(64)
+                                           + QLatin1Char(';'));
+}
+
+} // extern "C"
+
+// Makes sure the description is a single line whatever it quotes.
+QString oneLine(QString text)
+{
+    for (QChar &c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f || c.unicode() == 0x2028 || c.unicode() == 0x2029)
+            c = QLatin1Char(' ');
+    return text;
+}
+
+struct ParserDeleter {
+    void operator()(XML_ParserStruct *parser) const { XML_ParserFree(parser); }
+};
+
+} // namespace
+
+Value propertyListFromData(const QByteArray &data, QString *errorDescription, const QString &sourceName)
+{
+    if (errorDescription)
+        errorDescription->clear();
+    const QString prefix = (sourceName.isEmpty() ? QStringLiteral("The data") : sourceName)
+                           + QStringLiteral(" could not be read as a property list: ");
+
+    std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
+    if (!parser) {
+        if (errorDescription)
+            *errorDescription = prefix + QStringLiteral("out of memory");
+        return Value();
+    }
+    XML_Parser p = parser.get();
+    Builder builder(p);
+    XML_SetUserData(p, &builder);
+    XML_SetElementHandler(p, onStartElement, onEndElement);
+    XML_SetCharacterDataHandler(p, onCharacterData);
+    XML_SetStartDoctypeDeclHandler(p, onStartDoctype);
+    XML_SetEntityDeclHandler(p, onEntityDeclaration);
+    XML_SetSkippedEntityHandler(p, onSkippedEntity);
+    // The external DTD is never read, nor any external entity.
+    XML_SetParamEntityParsing(p, XML_PARAM_ENTITY_PARSING_NEVER);
+
+    // Fed in slices: expat copies what it is given into its own buffer, and a
+    // slice at a time keeps that buffer small instead of a second copy of the
+    // whole file.
+    constexpr qsizetype kSlice = qsizetype(1) << 20;
+    const char *bytes = data.constData();
+    const qsizetype total = data.size();
+    qsizetype offset = 0;
+    XML_Status status = XML_STATUS_OK;
+    do {
+        const qsizetype length = std::min(kSlice, total - offset);
+        const bool last = offset + length == total;
+        status = XML_Parse(p, bytes + offset, int(length), last ? XML_TRUE : XML_FALSE);
+        offset += length;
+    } while (status == XML_STATUS_OK && offset < total);
+
+    QString reason;
+    if (builder.failed()) {
+        reason = builder.failure();
+    } else if (status != XML_STATUS_OK) {
+        reason = QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(p)))
+                 + QStringLiteral(" at line %1, column %2")
+                       .arg(qulonglong(XML_GetCurrentLineNumber(p)))
+                       .arg(qulonglong(XML_GetCurrentColumnNumber(p)) + 1);
+    }
+    Value root = builder.takeRoot();
+    if (reason.isEmpty() && root.isNone())
+        reason = QStringLiteral("no property list found"); // not reached: expat requires a root element
+    if (!reason.isEmpty()) {
+        if (errorDescription)
+            *errorDescription = oneLine(prefix + reason);
+        return Value();
+    }
+    return root;
+}
