@@ -1,1 +1,144 @@
-// placeholder
+#include "rvController.h"
+
+#include "Application.h"
+#include "Files.h"
+#include "KyJSONAdditions.h"
+#include "Paths.h"
+#include "SystemLog.h"
+#include "TextNumber.h"
+#include "Value.h"
+#include "rvWindow.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+namespace {
+
+const QString kRequiredFileType = QStringLiteral("json");
+
+// A string member that is never a null QString (an unset control reads as no
+// string; the document holds the empty string then).
+Value stringMember(const QString &text)
+{
+    return Value::string(text.isNull() ? QString(QLatin1String("")) : text);
+}
+
+} // namespace
+
+// Asks the window for every setting and for the selected album's photos, in
+// this order: count, transition (one draw of a random transition per
+// document), height, width, photo duration, timebase, transition duration,
+// NTSC flag, title, then each photo by index.
+//
+// Without a window there is nothing to export: the result is a null string and
+// nothing is logged.
+QString rvController::createJSONDocument()
+{
+    rvWindow *window = gWindow;
+    if (!window)
+        return QString();
+
+    const int32_t count = window->getFilesCount();
+    Value slides = Value::array(std::max<int32_t>(count, 0));
+    const Value slideCount = Value::integer(count);
+
+    QString shortName; // required by the call; the document does not use it
+    const Value showStyle = stringMember(window->getTransitionName(shortName));
+
+    const Value compHeight = Value::integer(intValueOfText(window->getCompHeight()));
+    const Value compWidth = Value::integer(intValueOfText(window->getCompWidth()));
+    const Value photoDuration = Value::integer(intValueOfText(window->getMediaDuration()));
+    const Value timebase = Value::integer(intValueOfText(window->getTimebase()));
+
+    // The window hands the transition duration over as a number; anything else
+    // (there is nothing else today) would be written as 0 rather than left out.
+    const Value transitionDuration = window->getTransDuration();
+    const Value transDuration = transitionDuration.isInteger()
+        ? transitionDuration
+        : Value::integer(transitionDuration.toInt());
+
+    const Value ntsc = stringMember(window->getNTSCRate());
+    const Value projectName = stringMember(window->getSlideShowTitle());
+
+    // Members in the order the file shows them.
+    Value sequence = Value::dictionary(9);
+    sequence.insert(QStringLiteral("projectName"), projectName);
+    sequence.insert(QStringLiteral("slideCount"), slideCount);
+    sequence.insert(QStringLiteral("ntsc"), ntsc);
+    sequence.insert(QStringLiteral("timebase"), timebase);
+    sequence.insert(QStringLiteral("compHeight"), compHeight);
+    sequence.insert(QStringLiteral("compWidth"), compWidth);
+    sequence.insert(QStringLiteral("transDuration"), transDuration);
+    sequence.insert(QStringLiteral("photoDuration"), photoDuration);
+    sequence.insert(QStringLiteral("showStyle"), showStyle);
+
+    // A photo without an image file gets no slide; "slideCount" still counts it.
+    const QString home = homeFolder();
+    const QString nameKey = QStringLiteral("name");
+    const QString pathKey = QStringLiteral("path");
+    for (int32_t index = 0; index < count; ++index) {
+        QString name;
+        const QString url = window->getClipFileURL(index, name);
+        if (url.isNull())
+            continue;
+        const QString path = pathForFileURLString(url);
+        if (path.isNull())
+            continue; // not a file URL: no file to point the slide at
+        Value slide = Value::dictionary(2);
+        slide.insert(nameKey, stringMember(name));
+        slide.insert(pathKey, Value::string(abbreviatingWithTildeInPath(path, home)));
+        slides.append(slide);
+    }
+
+    Value document = Value::dictionary(2);
+    document.insert(QStringLiteral("sequence"), sequence);
+    document.insert(QStringLiteral("slides"), slides);
+
+    const QString text = KyJSONAdditions::jsonStringValue(document);
+    systemLog(QStringLiteral("jsonString =  ") + text);
+    return text;
+}
+
+// Writes the document as 7-bit ASCII, nothing added, through a temporary file
+// renamed over the path, so the path never holds a partial document. Text
+// outside ASCII, a failed write or no window to export: one beep, one log line,
+// false, and the file system untouched.
+bool rvController::writeJSONTo(const QString &path)
+{
+    bool written = false;
+    if (gWindow) {
+        const QString text = createJSONDocument();
+        if (const std::optional<QByteArray> bytes = asciiBytes(text))
+            written = writeFileAtomically(path, *bytes);
+    }
+    if (written)
+        return true;
+
+    toolkit::beep();
+    systemLog(QStringLiteral("Could not write document out..."));
+    return false;
+}
+
+// The save command: a save panel on the Desktop proposing the title as file
+// name and requiring the type "json", then the write. A cancel (or no panel to
+// show) does nothing at all; a failed write sounds a second beep after the one
+// writeJSONTo sounded. Without a window there is nothing to save.
+void rvController::saveSlideshow()
+{
+    if (!gWindow)
+        return;
+
+    const QString directory =
+        appendingPathComponent(homeFolder(), QStringLiteral("Desktop"));
+    const std::unique_ptr<toolkit::SavePanel> panel = toolkit::savePanel();
+    if (!panel)
+        return;
+    panel->setRequiredFileType(kRequiredFileType);
+    if (panel->runModalForDirectory(directory, gWindow->getSlideShowTitle())
+        != toolkit::SavePanel::kOK)
+        return;
+
+    if (!writeJSONTo(panel->filename()))
+        toolkit::beep();
+}
