@@ -1,0 +1,74 @@
+#pragma once
+
+#include "QtControls.h"
+#include "rvController.h"
+#include "rvWindow.h"
+
+#include <QObject>
+
+#include <memory>
+
+class QMainWindow;
+namespace Ui {
+class MainWindow;
+}
+
+namespace toolkit {
+
+// The loaded window layout and the two objects it creates, wired together:
+// one rvController and the one rvWindow, with every control reference of the
+// window set to an adapter over the layout's widgets and the controller's
+// gWindow set to the window. The window is the application's delegate (each
+// return to the active state reloads the album data), Save (button, menu item
+// and the standard save shortcut) reaches rvController::saveSlideshow, and an
+// album chosen in the album popup reaches rvWindow::setSelectedAlbum.
+//
+// Construction only wires; awake() then runs the window's start-up. The
+// application's main and the GUI tests build the window the same way.
+class MainWindowAssembly : public QObject {
+public:
+    MainWindowAssembly();
+    ~MainWindowAssembly() override;
+    MainWindowAssembly(const MainWindowAssembly &) = delete;
+    MainWindowAssembly &operator=(const MainWindowAssembly &) = delete;
+
+    // The window's start-up (awakeFromNib), under a wait cursor.
+    void awake();
+
+    QMainWindow *mainWindow() const { return m_mainWindow.get(); }
+    rvWindow &window() { return m_window; }
+    rvController &controller() { return m_controller; }
+
+    // The album data is read again: what an activation notice and the
+    // "Reload Albums" menu item do. Under a wait cursor; during a save the
+    // reload waits until the save is over.
+    void reload();
+    // The save command, as the Save button and menu item give it.
+    void save();
+
+private:
+    void activationChanged(Qt::ApplicationState state);
+
+    // Declared in destruction order's reverse: the widgets outlive the
+    // adapters, the adapters outlive the window that points at them.
+    std::unique_ptr<QMainWindow> m_mainWindow;
+    std::unique_ptr<Ui::MainWindow> m_ui;
+
+    QtTextField m_titleField;
+    QtTextField m_clipDurationField;
+    QtTextField m_transitionDurationField;
+    QtTextField m_heightField;
+    QtTextField m_widthField;
+    QtPopUpButton m_transitionPopup;
+    QtPopUpButton m_frameRatePopup;
+    QtButton m_newProjectButton;
+    QtPopUpButton m_albumPopup;
+
+    rvWindow m_window;
+    rvController m_controller;
+
+    bool m_saving = false;
+    bool m_reloadAfterSave = false;
+};
+
+} // namespace toolkit
