@@ -1,1 +1,170 @@
-// placeholder
+// The window's album cache: loading the photo library's album file, the album
+// names and photo keys it lists, and the image file behind each photo.
+//
+// The album file is expected to hold a dictionary at its root with an array of
+// album records under "List of Albums" and a dictionary of image records under
+// "Master Image List". A value of another kind than expected is treated as if
+// its key were absent: a "List of Albums" that is not an array, an "AlbumName"
+// or "ImagePath" that is not a string, a "KeyList" that is not an array, a
+// record that is not a dictionary. A "Caption" that is not a string counts as
+// no caption. So a strangely shaped file loads as far as it makes sense and
+// never reads something it does not hold.
+
+#include "rvWindow.h"
+
+#include "Files.h"
+#include "Paths.h"
+#include "PropertyList.h"
+#include "SystemLog.h"
+#include "TextNumber.h"
+
+namespace {
+
+const QString kListOfAlbumsKey = QStringLiteral("List of Albums");
+const QString kAlbumNameKey = QStringLiteral("AlbumName");
+const QString kKeyListKey = QStringLiteral("KeyList");
+const QString kMasterImageListKey = QStringLiteral("Master Image List");
+const QString kImagePathKey = QStringLiteral("ImagePath");
+const QString kCaptionKey = QStringLiteral("Caption");
+
+QString albumFilePath()
+{
+    QString path = appendingPathComponent(homeFolder(), QStringLiteral("Pictures"));
+    path = appendingPathComponent(path, QStringLiteral("iPhoto Library"));
+    return appendingPathComponent(path, QStringLiteral("AlbumData.xml"));
+}
+
+// The member of a dictionary under key when it is of the wanted kind, else no
+// value (also for a tree that is not a dictionary).
+Value memberOfKind(const Value &dictionary, const QString &key, Value::Kind kind)
+{
+    Value member = dictionary.value(key);
+    return member.kind() == kind ? member : Value();
+}
+
+// One line for the log even when a description is missing.
+QString oneLineDescription(const QString &description, const char *fallback)
+{
+    return description.isEmpty() ? QString::fromLatin1(fallback) : description;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Album data loading
+
+void rvWindow::initIPhotoData()
+{
+    // Every load starts from an empty cache, so nothing of an earlier load
+    // survives a failed one.
+    gPlist = Value();
+    gMasterImageDictList = Value();
+    gAlbumsArray = Value();
+    gKeysForAlbum = Value();
+    gSelectedAlbumIndex = 0;
+
+    const QString path = albumFilePath();
+    if (!fileExistsAtPath(path))
+        return; // no photo library: nothing to load, nothing to report
+
+    // A file that cannot be read ends as one that cannot be parsed: one log
+    // line with the reason, the cache left empty.
+    QString error;
+    const std::optional<QByteArray> bytes = readWholeFile(path, &error);
+    if (!bytes) {
+        systemLog(oneLineDescription(error, "The album file could not be read."));
+        return;
+    }
+
+    Value tree = propertyListFromData(*bytes, &error);
+    if (tree.isNone()) {
+        systemLog(oneLineDescription(error, "The album file could not be parsed."));
+        return;
+    }
+
+    gPlist = tree;
+    const std::optional<QStringList> names = collectAlbumNames(gPlist);
+    setAlbumNames(names);
+    gMasterImageDictList = getMasterImageDict(gPlist);
+    setSelectedAlbum();
+}
+
+std::optional<QStringList> rvWindow::collectAlbumNames(const Value &tree)
+{
+    if (tree.isNone())
+        return std::nullopt;
+    const Value albums = memberOfKind(tree, kListOfAlbumsKey, Value::Kind::Array);
+    if (albums.isNone())
+        return std::nullopt;
+
+    // Kept even when the names below turn out incomplete: the albums stay
+    // reachable by index.
+    gAlbumsArray = albums;
+
+    const qsizetype count = albums.count();
+    if (count < 1)
+        return std::nullopt;
+
+    // All names or none: item i of the popup must stand for album i.
+    QStringList names;
+    names.reserve(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        const Value name = memberOfKind(albums.at(i), kAlbumNameKey, Value::Kind::String);
+        if (name.isNone())
+            return std::nullopt;
+        names.append(name.toString());
+    }
+    return names;
+}
+
+Value rvWindow::getMasterImageDict(const Value &tree)
+{
+    return memberOfKind(tree, kMasterImageListKey, Value::Kind::Dictionary);
+}
+
+Value rvWindow::getItemKeysForAlbum(const Value &tree, int32_t index)
+{
+    // The tree only tells whether album data is loaded; the albums themselves
+    // are those the last name collection kept.
+    if (tree.isNone())
+        return Value();
+    if (index < 0 || index >= gAlbumsArray.count())
+        return Value(); // also when no albums are kept (count 0)
+    return memberOfKind(gAlbumsArray.at(index), kKeyListKey, Value::Kind::Array);
+}
+
+// ---------------------------------------------------------------------------
+// Slide source lookup
+
+int32_t rvWindow::getFilesCount()
+{
+    return saturatedInt32(gKeysForAlbum.count());
+}
+
+QString rvWindow::getClipFileURL(int32_t index, QString &name)
+{
+    if (index < 0 || index >= gKeysForAlbum.count())
+        return QString();
+
+    // A photo key that is not a string names no image record.
+    const Value key = gKeysForAlbum.at(index);
+    if (!key.isString())
+        return QString();
+    const Value record = gMasterImageDictList.value(key.toString());
+
+    const Value imagePath = memberOfKind(record, kImagePathKey, Value::Kind::String);
+    if (imagePath.isNone())
+        return QString();
+    const QString path = imagePath.toString();
+
+    // The caption names the slide, even an empty one; without a caption the
+    // file's own name does.
+    const Value caption = memberOfKind(record, kCaptionKey, Value::Kind::String);
+    if (caption.isNone())
+        name = displayNameAtPath(path);
+    else if (const QString text = caption.toString(); text.isNull())
+        name = QStringLiteral(""); // an empty caption is a name, not a missing one
+    else
+        name = text;
+    return fileURLStringForPath(path);
+}
