@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <limits>
+
 namespace {
 
 void setError(QString *error, const QString &text)
@@ -34,7 +36,23 @@ std::optional<QByteArray> readWholeFile(const QString &path, QString *error)
         setError(error, QStringLiteral("%1 could not be read: %2").arg(path, file.errorString()));
         return std::nullopt;
     }
-    QByteArray bytes = file.readAll();
+    // Read into a buffer of the file's size: no growing, no spare capacity
+    // (album files run to hundreds of megabytes).
+    QByteArray bytes;
+    const qint64 expected = file.size();
+    if (!file.isSequential() && expected > 0 && expected < qint64(std::numeric_limits<qsizetype>::max() / 2)) {
+        bytes = QByteArray(qsizetype(expected), Qt::Uninitialized);
+        qint64 done = 0;
+        while (done < expected) {
+            const qint64 got = file.read(bytes.data() + done, expected - done);
+            if (got <= 0)
+                break;
+            done += got;
+        }
+        bytes.truncate(qsizetype(done));
+    }
+    if (file.error() == QFileDevice::NoError && !file.atEnd())
+        bytes += file.readAll(); // the file grew, or its size was unknown
     if (file.error() != QFileDevice::NoError) {
         setError(error, QStringLiteral("%1 could not be read: %2").arg(path, file.errorString()));
         return std::nullopt;

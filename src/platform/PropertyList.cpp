@@ -1,7 +1,5 @@
 #include "PropertyList.h"
 
-#include <QHash>
-
 #include <expat.h>
 
 #include <algorithm>
@@ -31,22 +29,33 @@ bool collectsText(Element e)
 
 bool elementNamed(const char *name, Element *out)
 {
-    static constexpr struct {
-        const char *name;
-        Element element;
-    } kNames[] = {
-        {"key", Element::Key},         {"string", Element::String}, {"integer", Element::Integer},
-        {"dict", Element::Dict},       {"array", Element::Array},   {"real", Element::Real},
-        {"date", Element::Date},       {"data", Element::Data},     {"true", Element::True},
-        {"false", Element::False},     {"plist", Element::Plist},
-    };
-    for (const auto &entry : kNames) {
-        if (std::strcmp(name, entry.name) == 0) {
-            *out = entry.element;
-            return true;
-        }
+    // Called for every tag of the file: decide on the first letter, then
+    // confirm the whole name.
+    Element element;
+    const char *expected = nullptr;
+    switch (name[0]) {
+    case 'k': element = Element::Key, expected = "key"; break;
+    case 's': element = Element::String, expected = "string"; break;
+    case 'i': element = Element::Integer, expected = "integer"; break;
+    case 'a': element = Element::Array, expected = "array"; break;
+    case 'r': element = Element::Real, expected = "real"; break;
+    case 't': element = Element::True, expected = "true"; break;
+    case 'f': element = Element::False, expected = "false"; break;
+    case 'p': element = Element::Plist, expected = "plist"; break;
+    case 'd':
+        if (name[1] == 'i')
+            element = Element::Dict, expected = "dict";
+        else if (name[1] == 'a' && name[2] == 't' && name[3] == 'e')
+            element = Element::Date, expected = "date";
+        else
+            element = Element::Data, expected = "data";
+        break;
+    default: return false;
     }
-    return false;
+    if (std::strcmp(name, expected) != 0)
+        return false;
+    *out = element;
+    return true;
 }
 
 bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -99,6 +108,59 @@ bool int32OfText(const QByteArray &text, int32_t *out)
     *out = int32_t(value);
     return true;
 }
+
+// A direct-mapped cache from short UTF-8 texts to something made of them.
+// Album files repeat a few texts very often (the dozen keys of every record,
+// "Image", "JPEG", empty comments, small keyword numbers): the cache hands out
+// one shared item for them, so a hundred thousand records do not make a
+// hundred thousand copies. A slot taken by another text is simply replaced;
+// the cache never grows.
+template <typename Item> class TextCache {
+public:
+    static constexpr int kMaxLength = 31;
+
+    // The item cached for the text, or null; texts longer than kMaxLength
+    // are never cached.
+    const Item *find(const QByteArray &text, size_t *slotOut) const
+    {
+        if (text.size() > kMaxLength)
+            return nullptr;
+        const size_t slot = hashOf(text) & (kSlots - 1);
+        *slotOut = slot;
+        const Slot &entry = m_slots[slot];
+        if (entry.length == text.size() && entry.used && std::memcmp(entry.text, text.constData(), size_t(text.size())) == 0)
+            return &entry.item;
+        return nullptr;
+    }
+
+    void store(size_t slot, const QByteArray &text, const Item &item)
+    {
+        Slot &entry = m_slots[slot];
+        entry.used = true;
+        entry.length = uint8_t(text.size());
+        std::memcpy(entry.text, text.constData(), size_t(text.size()));
+        entry.item = item;
+    }
+
+private:
+    static constexpr size_t kSlots = 4096;
+
+    static size_t hashOf(const QByteArray &text)
+    {
+        uint64_t h = 14695981039346656037ull; // FNV-1a
+        for (const char c : text)
+            h = (h ^ uint8_t(c)) * 1099511628211ull;
+        return size_t(h ^ (h >> 29));
+    }
+
+    struct Slot {
+        bool used = false;
+        uint8_t length = 0;
+        char text[kMaxLength];
+        Item item;
+    };
+    std::vector<Slot> m_slots = std::vector<Slot>(kSlots);
+};
 
 class Builder {
 public:
@@ -165,7 +227,7 @@ public:
                 return fail(QStringLiteral("containers nested deeper than %1 levels").arg(kMaxPropertyListDepth));
             ++m_containerDepth;
         }
-        m_text.clear();
+        m_text.truncate(0); // keeps the buffer for the next leaf
         m_frames.push_back(Frame{element, false, m_items.size(), m_keys.size()});
     }
 
@@ -208,18 +270,19 @@ public:
             return addValue(std::move(array));
         }
         case Element::String:
-            return addValue(Value::string(QString::fromUtf8(m_text)));
+            return addValue(stringValue());
         case Element::Integer: {
             int32_t number = 0;
             if (int32OfText(m_text, &number))
-                return addValue(Value::integer(number));
-            return addValue(Value::opaque(QString::fromUtf8(m_text)));
+                return addValue(integerValue(number));
+            return addValue(Value::opaque(QString::fromUtf8(m_text))); // rare: keeps its text
         }
         case Element::Real:
         case Element::Date:
-            return addValue(Value::opaque(QString::fromUtf8(m_text)));
         case Element::Data:
-            return addValue(Value::opaque()); // nothing reads it; its text is not kept
+            // Nothing reads these leaves: one shared node without text stands
+            // for all of them, which spares two nodes and two texts per record.
+            return addValue(m_opaqueLeaf);
         case Element::True:
             return addValue(Value::boolean(true));
         case Element::False:
@@ -271,23 +334,50 @@ private:
         parent.awaitingValue = false;
     }
 
-    // Every record repeats the same dozen keys: one QString per distinct key
-    // text, shared by all the dictionaries that use it.
+    // Every record repeats the same dozen keys: one QString per key text,
+    // shared by all the dictionaries that use it.
     QString internedKey()
     {
-        const auto found = m_keyTable.constFind(QByteArray::fromRawData(m_text.constData(), m_text.size()));
-        if (found != m_keyTable.cend())
-            return found.value();
+        size_t slot = 0;
+        if (const QString *key = m_keyCache.find(m_text, &slot))
+            return *key;
         QString key = QString::fromUtf8(m_text);
-        m_keyTable.insert(m_text, key);
+        if (m_text.size() <= TextCache<QString>::kMaxLength)
+            m_keyCache.store(slot, m_text, key);
         return key;
+    }
+
+    // Short strings repeat as well ("Image", "JPEG", empty comments): equal
+    // short strings share one node. Sharing is invisible to readers, since a
+    // string node never changes.
+    Value stringValue()
+    {
+        size_t slot = 0;
+        if (const Value *value = m_stringCache.find(m_text, &slot))
+            return *value;
+        Value value = Value::string(QString::fromUtf8(m_text));
+        if (m_text.size() <= TextCache<Value>::kMaxLength)
+            m_stringCache.store(slot, m_text, value);
+        return value;
+    }
+
+    // Integers too: ratings, roll numbers and counts share their nodes.
+    Value integerValue(int32_t number)
+    {
+        Value &cached = m_integerCache[size_t(uint32_t(number)) % m_integerCache.size()];
+        if (!cached.isInteger() || cached.toInt() != number)
+            cached = Value::integer(number);
+        return cached;
     }
 
     XML_Parser m_parser;
     std::vector<Frame> m_frames;
     std::vector<Value> m_items;
     std::vector<QString> m_keys;
-    QHash<QByteArray, QString> m_keyTable;
+    TextCache<QString> m_keyCache;
+    TextCache<Value> m_stringCache;
+    std::vector<Value> m_integerCache = std::vector<Value>(1024);
+    const Value m_opaqueLeaf = Value::opaque();
     QByteArray m_text;
     int m_containerDepth = 0;
     Value m_root;

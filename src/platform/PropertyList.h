@@ -10,11 +10,13 @@
 // data, and integers beyond int32, as opaque leaves. Keys are interned.
 //
 // On failure gives no value and writes a one-line description naming the line
-// and column to errorDescription (when given); it begins with sourceName (for
-// example the file's name) when one is given:
-// "AlbumData.xml could not be read as a property list: mismatched tag at line 12, column 3". Entity declarations, internal
-// DOCTYPE subsets, invalid UTF-8, truncated files and nesting deeper than
-// kMaxPropertyListDepth are failures; no input crashes or hangs the parser.
+// and column to errorDescription (when given), beginning with sourceName when
+// one is given (else "The data"), for example "AlbumData.xml could not be
+// read as a property list: mismatched tag at line 12, column 3".
+//
+// Entity declarations, internal DOCTYPE subsets, invalid UTF-8, truncated
+// files and nesting deeper than kMaxPropertyListDepth are failures; no input
+// crashes or hangs the parser.
 constexpr int kMaxPropertyListDepth = 512;
 
 Value propertyListFromData(const QByteArray &data, QString *errorDescription = nullptr,

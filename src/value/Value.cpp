@@ -52,7 +52,7 @@ struct ArrayNode : Node {
 // members an open-addressing table of member positions (linear probing, at
 // most half full) finds keys; below it a linear scan is faster and smaller.
 struct DictionaryNode : Node {
-    static constexpr size_t kIndexThreshold = 8;
+    static constexpr size_t kIndexThreshold = 16;
 
     struct Member {
         QString key;
