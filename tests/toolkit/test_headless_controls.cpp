@@ -4,166 +4,80 @@
 
 #include <limits>
 
-using toolkit::headless::Button;
 using toolkit::headless::PopUpButton;
 using toolkit::headless::TextField;
 
 namespace {
-
-const QStringList kAlbums = {QStringLiteral("Summer"), QStringLiteral("Winter"),
-                             QStringLiteral("Summer"), QStringLiteral("")};
-
+const QStringList kTitles = {QStringLiteral("Summer"), QStringLiteral("Winter"), QStringLiteral("Summer"),
+                             QStringLiteral("")};
+constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 } // namespace
 
-TEST(HeadlessPopUpButton, StartsEmptyWithoutSelection)
+TEST(HeadlessPopUpButton, SelectionFollowsAddingAndRemovingItems)
 {
     PopUpButton popup;
-    EXPECT_EQ(popup.numberOfItems(), 0);
     EXPECT_EQ(popup.indexOfSelectedItem(), -1);
     EXPECT_TRUE(popup.titleOfSelectedItem().isNull());
-    EXPECT_TRUE(popup.itemTitleAtIndex(0).isNull());
-}
+    popup.addItemsWithTitles({});
+    EXPECT_EQ(popup.indexOfSelectedItem(), -1);
 
-TEST(HeadlessPopUpButton, AddingToAnUnselectedPopupSelectsTheFirstItem)
-{
-    PopUpButton popup;
-    popup.addItemsWithTitles(kAlbums);
-    EXPECT_EQ(popup.numberOfItems(), 4);
+    popup.addItemsWithTitles(kTitles); // items but no selection: the first
+    EXPECT_EQ(popup.itemTitles(), kTitles); // equal titles are not folded
     EXPECT_EQ(popup.indexOfSelectedItem(), 0);
-    EXPECT_EQ(popup.titleOfSelectedItem(), QStringLiteral("Summer"));
-
-    // Adding to a popup that already has a selection keeps it.
     popup.selectItemAtIndex(1);
-    popup.addItemsWithTitles({QStringLiteral("Autumn")});
+    popup.addItemsWithTitles({QStringLiteral("Autumn")}); // a selection stays
     EXPECT_EQ(popup.indexOfSelectedItem(), 1);
-    EXPECT_EQ(popup.numberOfItems(), 5);
+    EXPECT_EQ(popup.titleOfSelectedItem(), QStringLiteral("Winter"));
 
-    // Adding nothing to an empty popup selects nothing.
-    PopUpButton empty;
-    empty.addItemsWithTitles({});
-    EXPECT_EQ(empty.indexOfSelectedItem(), -1);
+    popup.removeAllItems();
+    EXPECT_EQ(popup.numberOfItems(), 0);
+    EXPECT_EQ(popup.indexOfSelectedItem(), -1);
 }
 
-TEST(HeadlessPopUpButton, EqualTitlesStaySeparateItems)
+TEST(HeadlessPopUpButton, SelectingMinusOneClearsAndOtherIndexesOutsideAreIgnored)
 {
-    PopUpButton popup(kAlbums);
-    EXPECT_EQ(popup.itemTitles(), kAlbums);
-    EXPECT_EQ(popup.itemTitleAtIndex(2), QStringLiteral("Summer"));
-    // The first of two equal titles is found.
-    EXPECT_EQ(popup.indexOfItemWithTitle(QStringLiteral("Summer")), 0);
-}
-
-TEST(HeadlessPopUpButton, TitleLookupIsExact)
-{
-    PopUpButton popup(kAlbums);
-    EXPECT_EQ(popup.indexOfItemWithTitle(QStringLiteral("Winter")), 1);
-    EXPECT_EQ(popup.indexOfItemWithTitle(QStringLiteral("winter")), -1);
-    EXPECT_EQ(popup.indexOfItemWithTitle(QStringLiteral("Winter ")), -1);
-    EXPECT_EQ(popup.indexOfItemWithTitle(QStringLiteral("")), 3);
-    // A null title is no title: it does not find the item titled "".
-    EXPECT_EQ(popup.indexOfItemWithTitle(QString()), -1);
-}
-
-TEST(HeadlessPopUpButton, ItemTitleOutsideTheItemsIsNull)
-{
-    PopUpButton popup(kAlbums);
-    for (int32_t index : {-1, 4, 5, std::numeric_limits<int32_t>::min(),
-                          std::numeric_limits<int32_t>::max()})
-        EXPECT_TRUE(popup.itemTitleAtIndex(index).isNull()) << index;
-    // An item titled "" gives an empty, not a null, title.
-    EXPECT_FALSE(popup.itemTitleAtIndex(3).isNull());
-    EXPECT_TRUE(popup.itemTitleAtIndex(3).isEmpty());
-}
-
-TEST(HeadlessPopUpButton, SelectingMinusOneClearsAndOutOfRangeIsIgnored)
-{
-    PopUpButton popup(kAlbums);
+    PopUpButton popup(kTitles);
     popup.selectItemAtIndex(2);
-    EXPECT_EQ(popup.indexOfSelectedItem(), 2);
-
-    for (int32_t index : {4, 100, -2, std::numeric_limits<int32_t>::min()}) {
+    for (int32_t index : {4, -2, kMin, kMax})
         popup.selectItemAtIndex(index);
-        EXPECT_EQ(popup.indexOfSelectedItem(), 2) << index;
-    }
-
+    EXPECT_EQ(popup.indexOfSelectedItem(), 2);
     popup.selectItemAtIndex(-1);
     EXPECT_EQ(popup.indexOfSelectedItem(), -1);
     EXPECT_TRUE(popup.titleOfSelectedItem().isNull());
 }
 
-TEST(HeadlessPopUpButton, RemoveAllItemsDropsTheSelection)
+TEST(HeadlessPopUpButton, TitleLookupsAreExact)
 {
-    PopUpButton popup(kAlbums);
-    popup.selectItemAtIndex(1);
-    popup.removeAllItems();
-    EXPECT_EQ(popup.numberOfItems(), 0);
-    EXPECT_EQ(popup.indexOfSelectedItem(), -1);
-
-    // A refill then selects the first item again.
-    popup.addItemsWithTitles({QStringLiteral("A"), QStringLiteral("B")});
-    EXPECT_EQ(popup.indexOfSelectedItem(), 0);
-
-    popup.setItems({QStringLiteral("C")});
-    EXPECT_EQ(popup.itemTitles(), QStringList{QStringLiteral("C")});
-    EXPECT_EQ(popup.indexOfSelectedItem(), 0);
+    PopUpButton popup(kTitles);
+    EXPECT_EQ(popup.indexOfItemWithTitle(QStringLiteral("Summer")), 0); // the first of equal titles
+    EXPECT_EQ(popup.indexOfItemWithTitle(QStringLiteral("winter")), -1);
+    EXPECT_EQ(popup.indexOfItemWithTitle(QStringLiteral("")), 3);
+    EXPECT_EQ(popup.indexOfItemWithTitle(QString()), -1); // no title finds no item
+    for (int32_t index : {-1, 4, kMin, kMax})
+        EXPECT_TRUE(popup.itemTitleAtIndex(index).isNull()) << index;
+    EXPECT_FALSE(popup.itemTitleAtIndex(3).isNull());
 }
 
-TEST(HeadlessPopUpButton, ChoosingAnItemSelectsItThenSendsTheAction)
+TEST(HeadlessPopUpButton, ChoosingAnItemSelectsItBeforeSendingTheAction)
 {
-    PopUpButton popup(kAlbums);
-    int sent = 0;
-    int32_t selectedWhenSent = -2;
-    popup.setAction([&] {
-        ++sent;
-        selectedWhenSent = popup.indexOfSelectedItem();
-    });
-
+    PopUpButton popup(kTitles);
+    QList<int32_t> selectedWhenSent;
+    popup.setAction([&] { selectedWhenSent.append(popup.indexOfSelectedItem()); });
     popup.chooseItemAtIndex(1);
-    EXPECT_EQ(sent, 1);
-    EXPECT_EQ(selectedWhenSent, 1);
-
-    // Choosing nothing, or an item that is not there, sends nothing.
-    popup.chooseItemAtIndex(-1);
+    popup.chooseItemAtIndex(-1); // nothing to choose: no action
     popup.chooseItemAtIndex(4);
-    EXPECT_EQ(sent, 1);
-    EXPECT_EQ(popup.indexOfSelectedItem(), 1);
-
-    // Selecting from code is not a user's pick.
-    popup.selectItemAtIndex(2);
-    EXPECT_EQ(sent, 1);
+    popup.selectItemAtIndex(2); // a selection from code is no choice
+    EXPECT_EQ(selectedWhenSent, QList<int32_t>{1});
 }
 
-TEST(HeadlessTextField, IntValueIsTheLeadingInteger)
+TEST(HeadlessTextField, IntValueIsTheLeadingIntegerOfTheText)
 {
-    const struct {
-        const char *text;
-        int32_t value;
-    } cases[] = {
-        {"", 0},          {"abc", 0},         {"5", 5},
-        {"  42", 42},     {"-7 s", -7},       {"+3", 3},
-        {"2.5", 2},       {"720 px", 720},    {"99999999999", std::numeric_limits<int32_t>::max()},
-        {"-99999999999", std::numeric_limits<int32_t>::min()},
-    };
-    TextField field;
-    for (const auto &c : cases) {
-        field.setStringValue(QString::fromUtf8(c.text));
-        EXPECT_EQ(field.intValue(), c.value) << c.text;
-        EXPECT_EQ(field.stringValue(), QString::fromUtf8(c.text));
-    }
-}
-
-TEST(HeadlessTextField, KeepsTheTextAsGiven)
-{
-    TextField field(QStringLiteral(" 720 px "));
-    EXPECT_EQ(field.stringValue(), QStringLiteral(" 720 px "));
-    EXPECT_TRUE(TextField().stringValue().isEmpty());
-}
-
-TEST(HeadlessButton, StateIsWhatWasSet)
-{
-    Button button;
-    EXPECT_EQ(button.state(), 0);
-    button.setState(1);
-    EXPECT_EQ(button.state(), 1);
-    EXPECT_EQ(Button(1).state(), 1);
+    TextField field(QStringLiteral(" -7 s"));
+    EXPECT_EQ(field.intValue(), -7);
+    field.setStringValue(QStringLiteral("2.5"));
+    EXPECT_EQ(field.intValue(), 2);
+    field.setStringValue(QStringLiteral("99999999999"));
+    EXPECT_EQ(field.intValue(), kMax);
+    EXPECT_EQ(field.stringValue(), QStringLiteral("99999999999"));
 }
