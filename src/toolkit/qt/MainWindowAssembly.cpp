@@ -112,8 +112,7 @@ void MainWindowAssembly::save()
     m_saving = false;
     if (m_reloadAfterSave) {
         m_reloadAfterSave = false;
-        if (QGuiApplication::applicationState() == Qt::ApplicationActive)
-            reload();
+        reload();
     }
 }
 

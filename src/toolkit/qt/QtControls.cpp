@@ -72,7 +72,7 @@ QString QtPopUpButton::itemTitleAtIndex(int32_t index) const
 
 int32_t QtPopUpButton::indexOfItemWithTitle(const QString &title) const
 {
-    if (!m_combo)
+    if (!m_combo || title.isNull())
         return -1;
     // An exact, case-sensitive comparison of the whole title; the first match.
     const int count = m_combo->count();
@@ -87,7 +87,8 @@ void QtPopUpButton::selectItemAtIndex(int32_t index)
 {
     if (!m_combo)
         return;
-    m_combo->setCurrentIndex(index >= 0 && index < m_combo->count() ? index : -1);
+    if (index == -1 || (index >= 0 && index < m_combo->count()))
+        m_combo->setCurrentIndex(index);
 }
 
 QString QtTextField::stringValue() const

@@ -26,8 +26,9 @@ public:
     QString titleOfSelectedItem() const override;
     int32_t indexOfSelectedItem() const override;
     QString itemTitleAtIndex(int32_t index) const override;
+    // A null title names no item (not even one titled "").
     int32_t indexOfItemWithTitle(const QString &title) const override;
-    // An index that names no item clears the selection, as -1 does.
+    // -1 clears the selection; any other index that names no item is ignored.
     void selectItemAtIndex(int32_t index) override;
 
 private:
