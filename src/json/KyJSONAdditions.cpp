@@ -2,15 +2,84 @@
 
 #include "KyJSONScanner.h"
 
+#include <algorithm>
 #include <limits>
 #include <vector>
 
 namespace PrivateKyJSONAdditions {
 namespace {
 
-// Output is built in one QString that only ever grows at its end.
-inline void put(QString &out, QStringView text) { out.append(text); }
-inline void put(QString &out, char16_t unit) { out.append(QChar(unit)); }
+// The writer runs twice over its input: once into a Measure, which only
+// counts code units, and then into an Output of exactly that size, so that the
+// text is allocated once and every character is written once.
+class Measure {
+public:
+    void put(char16_t) { ++m_size; }
+    void put(QStringView text) { m_size += text.size(); }
+    void put(const char16_t *, qsizetype n) { m_size += n; }
+    qsizetype size() const { return m_size; }
+
+private:
+    qsizetype m_size = 0;
+};
+
+class Output {
+public:
+    explicit Output(qsizetype size) : m_text(size, Qt::Uninitialized)
+    {
+        m_begin = reinterpret_cast<char16_t *>(m_text.data());
+        m_cursor = m_begin;
+        m_end = m_begin + size;
+    }
+
+    void put(char16_t unit)
+    {
+        room(1);
+        *m_cursor++ = unit;
+    }
+    void put(QStringView text) { put(text.utf16(), text.size()); }
+    void put(const char16_t *units, qsizetype n)
+    {
+        room(n);
+        std::copy(units, units + n, m_cursor);
+        m_cursor += n;
+    }
+
+    QString take()
+    {
+        m_text.resize(m_cursor - m_begin);
+        return std::move(m_text);
+    }
+
+private:
+    // The measured size is exact; growing is only a safety net.
+    void room(qsizetype n)
+    {
+        if (m_end - m_cursor < n) [[unlikely]] {
+            const qsizetype used = m_cursor - m_begin;
+            const qsizetype capacity = std::max<qsizetype>(used + n, 2 * (m_end - m_begin));
+            m_text.resize(capacity);
+            m_begin = reinterpret_cast<char16_t *>(m_text.data());
+            m_cursor = m_begin + used;
+            m_end = m_begin + capacity;
+        }
+    }
+
+    QString m_text;
+    char16_t *m_begin = nullptr;
+    char16_t *m_cursor = nullptr;
+    char16_t *m_end = nullptr;
+};
+
+// Renders through write(sink) twice: measuring, then writing.
+template <typename Write> QString render(const Write &write)
+{
+    Measure measure;
+    write(measure);
+    Output out(measure.size());
+    write(out);
+    return out.take();
+}
 
 // Which code units below 0x60 the writer escapes, and the letter after the
 // backslash. Everything else, "/" and all other control characters included,
@@ -39,28 +108,27 @@ struct EscapeTable {
 };
 constexpr EscapeTable kEscapes;
 
-void putString(QString &out, QStringView text)
+template <typename Sink> void putString(Sink &out, QStringView text)
 {
     const char16_t *data = text.utf16();
     const qsizetype n = text.size();
-    put(out, u'"');
+    out.put(u'"');
     qsizetype runStart = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t unit = data[i];
-        if (unit >= 0x60 || kEscapes.letter[unit] == 0)
+        const char16_t letter = unit < 0x60 ? kEscapes.letter[unit] : 0;
+        if (letter == 0) [[likely]]
             continue;
-        if (i > runStart)
-            out.append(reinterpret_cast<const QChar *>(data + runStart), i - runStart);
-        const char16_t pair[2] = {u'\\', kEscapes.letter[unit]};
-        out.append(reinterpret_cast<const QChar *>(pair), 2);
+        out.put(data + runStart, i - runStart);
+        out.put(u'\\');
+        out.put(letter);
         runStart = i + 1;
     }
-    if (n > runStart)
-        out.append(reinterpret_cast<const QChar *>(data + runStart), n - runStart);
-    put(out, u'"');
+    out.put(data + runStart, n - runStart);
+    out.put(u'"');
 }
 
-void putInteger(QString &out, int32_t number)
+template <typename Sink> void putInteger(Sink &out, int32_t number)
 {
     char16_t buffer[12];
     char16_t *end = buffer + 12;
@@ -73,16 +141,16 @@ void putInteger(QString &out, int32_t number)
     } while (magnitude != 0);
     if (number < 0)
         *--p = u'-';
-    out.append(reinterpret_cast<const QChar *>(p), end - p);
+    out.put(p, end - p);
 }
 
-void putIndent(QString &out, int32_t level)
+template <typename Sink> void putIndent(Sink &out, int32_t level)
 {
     if (level == jsonDoNotIndent)
         return;
-    put(out, u'\n');
+    out.put(u'\n');
     for (int32_t i = 0; i < level; ++i)
-        put(out, jsonIndentString);
+        out.put(jsonIndentString);
 }
 
 int32_t deeper(int32_t level)
@@ -103,48 +171,48 @@ struct Frame {
 // Writes the value at the level of the container holding it. Containers are
 // not written recursively: they are pushed on the stack of open containers,
 // so a tree of any depth is written with a bounded call stack.
-void putValue(QString &out, std::vector<Frame> &open, const Value &value, int32_t level)
+template <typename Sink> void putValue(Sink &out, std::vector<Frame> &open, const Value &value, int32_t level)
 {
     switch (value.kind()) {
     case Value::Kind::String:
         putString(out, value.toString());
         return;
     case Value::Kind::Dictionary:
-        put(out, jsonObjectStartString);
+        out.put(jsonObjectStartString);
         open.push_back(Frame{value, 0, deeper(level), true});
         return;
     case Value::Kind::Array:
-        put(out, jsonArrayStartString);
+        out.put(jsonArrayStartString);
         open.push_back(Frame{value, 0, level, false});
         return;
     case Value::Kind::Null:
-        put(out, jsonNullString);
+        out.put(jsonNullString);
         return;
     case Value::Kind::Boolean:
-        put(out, value.toBool() ? jsonTrueString : jsonFalseString);
+        out.put(value.toBool() ? jsonTrueString : jsonFalseString);
         return;
     case Value::Kind::Integer:
         putInteger(out, value.toInt());
         return;
     case Value::Kind::Decimal:
-        put(out, value.toDecimal().toString());
+        out.put(value.toDecimal().toString());
         return;
     case Value::Kind::Opaque:
     case Value::Kind::None:
         // The album file's unread leaves (dates, data, reals) never reach the
         // writer, and a container holds no "no value"; should either turn up,
         // it is written as null so that the text stays well-formed JSON.
-        put(out, jsonNullString);
+        out.put(jsonNullString);
         return;
     }
 }
 
-void drain(QString &out, std::vector<Frame> &open)
+template <typename Sink> void drain(Sink &out, std::vector<Frame> &open)
 {
     while (!open.empty()) {
         Frame &frame = open.back();
         if (frame.next >= frame.container.count()) {
-            put(out, frame.isDictionary ? jsonObjectEndString : jsonArrayEndString);
+            out.put(frame.isDictionary ? jsonObjectEndString : jsonArrayEndString);
             open.pop_back();
             continue;
         }
@@ -155,29 +223,29 @@ void drain(QString &out, std::vector<Frame> &open)
             const QString key = frame.container.keyAt(index);
             const Value value = frame.container.valueAt(index);
             if (index > 0)
-                put(out, jsonValueSeparatorString);
+                out.put(jsonValueSeparatorString);
             putIndent(out, level);
-            put(out, u' ');
+            out.put(u' ');
             putString(out, key);
-            put(out, u' ');
-            put(out, jsonKeyValueSeparatorString);
-            put(out, u' ');
+            out.put(u' ');
+            out.put(jsonKeyValueSeparatorString);
+            out.put(u' ');
             putValue(out, open, value, level);
         } else {
             const Value element = frame.container.at(index);
             if (index > 0) {
-                put(out, jsonValueSeparatorString);
-                put(out, u' ');
+                out.put(jsonValueSeparatorString);
+                out.put(u' ');
             }
             putValue(out, open, element, level);
         }
     }
 }
 
-void putDictionary(QString &out, const Value &dictionary, int32_t level)
+template <typename Sink> void putDictionary(Sink &out, const Value &dictionary, int32_t level)
 {
     std::vector<Frame> open;
-    put(out, jsonObjectStartString);
+    out.put(jsonObjectStartString);
     open.push_back(Frame{dictionary, 0, level, true});
     drain(out, open);
 }
@@ -186,44 +254,36 @@ void putDictionary(QString &out, const Value &dictionary, int32_t level)
 
 QString jsonStringValueWithIndentLevel(const Value &dictionary, int32_t level)
 {
-    QString out;
-    out.reserve(64 + dictionary.count() * 32);
-    putDictionary(out, dictionary, level);
-    return out;
+    return render([&](auto &out) { putDictionary(out, dictionary, level); });
 }
 
 QString jsonStringForValue(const Value &value, int32_t level)
 {
-    QString out;
-    std::vector<Frame> open;
-    putValue(out, open, value, level);
-    drain(out, open);
-    return out;
+    return render([&](auto &out) {
+        std::vector<Frame> open;
+        putValue(out, open, value, level);
+        drain(out, open);
+    });
 }
 
 QString jsonStringForArray(const Value &array, int32_t level)
 {
-    QString out;
-    std::vector<Frame> open;
-    put(out, jsonArrayStartString);
-    open.push_back(Frame{array, 0, level, false});
-    drain(out, open);
-    return out;
+    return render([&](auto &out) {
+        std::vector<Frame> open;
+        out.put(jsonArrayStartString);
+        open.push_back(Frame{array, 0, level, false});
+        drain(out, open);
+    });
 }
 
 QString jsonStringForString(const QString &string)
 {
-    QString out;
-    out.reserve(string.size() + 2);
-    putString(out, string);
-    return out;
+    return render([&](auto &out) { putString(out, string); });
 }
 
 QString jsonIndentStringForLevel(int32_t level)
 {
-    QString out;
-    putIndent(out, level);
-    return out;
+    return render([&](auto &out) { putIndent(out, level); });
 }
 
 } // namespace PrivateKyJSONAdditions
