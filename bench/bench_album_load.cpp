@@ -1,1 +1,91 @@
-int main() { return 1; } // replaced by the benchmark
+// Loads an album file exactly as the window does at start-up and on every
+// return to the application: a home folder whose photo library holds the file,
+// a window with an album popup, refreshIPhotoData(). Checks that the first
+// album ends up selected and prints the load's wall time in milliseconds.
+//
+//   bench_album_load PATH [REPEATS]
+//
+// Exit status 0 on success; otherwise a message on standard error.
+#include "HeadlessControls.h"
+#include "SystemLog.h"
+#include "rvWindow.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+int fail(const QString &message)
+{
+    std::fprintf(stderr, "bench_album_load: %s\n", qPrintable(message));
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2 || argc > 3)
+        return fail(QStringLiteral("usage: bench_album_load PATH [REPEATS]"));
+    const QString source = QFileInfo(QFile::decodeName(argv[1])).absoluteFilePath();
+    if (!QFileInfo(source).isFile())
+        return fail(source + QStringLiteral(": no such file"));
+    const int repeats = argc == 3 ? std::max(1, std::atoi(argv[2])) : 1;
+
+    // The window reads $HOME/Pictures/iPhoto Library/AlbumData.xml: a
+    // throwaway home folder whose album file is a link to the one to load.
+    QTemporaryDir home;
+    const QString library = home.path() + QStringLiteral("/Pictures/iPhoto Library");
+    if (!home.isValid() || !QDir().mkpath(library)
+        || !QFile::link(source, library + QStringLiteral("/AlbumData.xml")))
+        return fail(QStringLiteral("could not set up a home folder in ") + home.path());
+    qputenv("HOME", QFile::encodeName(home.path()));
+
+    // A parse failure reaches only the log: keep it for the message below.
+    QStringList log;
+    setLogSink([&log](const QString &line) { log.append(line); }, false);
+
+    toolkit::headless::PopUpButton albumPopup;
+    toolkit::headless::TextField titleField;
+    rvWindow window;
+    window.gAlbumPopup = &albumPopup;
+    window.gSlideshowTitleField = &titleField;
+
+    std::vector<qint64> times;
+    for (int i = 0; i < repeats; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        window.refreshIPhotoData();
+        times.push_back(timer.elapsed());
+
+        if (!log.isEmpty())
+            return fail(QStringLiteral("the load failed: ") + log.join(QStringLiteral(" / ")));
+        if (window.gPlist.isNone())
+            return fail(QStringLiteral("the load produced no album data"));
+        if (albumPopup.numberOfItems() < 1)
+            return fail(QStringLiteral("the album popup has no albums"));
+        if (albumPopup.indexOfSelectedItem() != 0 || window.gSelectedAlbumIndex != 0)
+            return fail(QStringLiteral("the first album is not selected"));
+        if (window.gKeysForAlbum.isNone())
+            return fail(QStringLiteral("the first album has no photo keys"));
+        if (titleField.stringValue() != albumPopup.itemTitleAtIndex(0))
+            return fail(QStringLiteral("the title is not the first album's name"));
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("albums %d, photos in first album %lld, photos in library %lld, load %lld ms (median of %d)\n",
+                albumPopup.numberOfItems(), static_cast<long long>(window.gKeysForAlbum.count()),
+                static_cast<long long>(window.gMasterImageDictList.count()),
+                static_cast<long long>(times[times.size() / 2]), repeats);
+    std::fflush(stdout);
+    setLogSink(nullptr);
+    return 0;
+}

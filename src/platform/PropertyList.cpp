@@ -119,13 +119,16 @@ template <typename Item> class TextCache {
 public:
     static constexpr int kMaxLength = 31;
 
+    // slotCount is a power of two.
+    explicit TextCache(size_t slotCount) : m_mask(slotCount - 1), m_slots(slotCount) {}
+
     // The item cached for the text, or null; texts longer than kMaxLength
     // are never cached.
     const Item *find(const QByteArray &text, size_t *slotOut) const
     {
         if (text.size() > kMaxLength)
             return nullptr;
-        const size_t slot = hashOf(text) & (kSlots - 1);
+        const size_t slot = hashOf(text) & m_mask;
         *slotOut = slot;
         const Slot &entry = m_slots[slot];
         if (entry.length == text.size() && entry.used && std::memcmp(entry.text, text.constData(), size_t(text.size())) == 0)
@@ -143,8 +146,6 @@ public:
     }
 
 private:
-    static constexpr size_t kSlots = 4096;
-
     static size_t hashOf(const QByteArray &text)
     {
         uint64_t h = 14695981039346656037ull; // FNV-1a
@@ -159,12 +160,29 @@ private:
         char text[kMaxLength];
         Item item;
     };
-    std::vector<Slot> m_slots = std::vector<Slot>(kSlots);
+    size_t m_mask;
+    std::vector<Slot> m_slots;
 };
+
+// Cache slots for an input of this size: a few thousand for a big file, a
+// few dozen for a small one, so small inputs parse without big set-up costs.
+size_t cacheSlotsFor(qsizetype inputSize)
+{
+    size_t slotCount = 64;
+    while (slotCount < 4096 && qsizetype(slotCount) * 256 < inputSize)
+        slotCount *= 2;
+    return slotCount;
+}
 
 class Builder {
 public:
-    explicit Builder(XML_Parser parser) : m_parser(parser) {}
+    Builder(XML_Parser parser, qsizetype inputSize)
+        : m_parser(parser)
+        , m_keyCache(cacheSlotsFor(inputSize))
+        , m_stringCache(cacheSlotsFor(inputSize))
+        , m_integerCache(cacheSlotsFor(inputSize) / 4)
+    {
+    }
 
     bool failed() const { return m_failed; }
     const QString &failure() const { return m_failure; }
@@ -376,7 +394,7 @@ private:
     std::vector<QString> m_keys;
     TextCache<QString> m_keyCache;
     TextCache<Value> m_stringCache;
-    std::vector<Value> m_integerCache = std::vector<Value>(1024);
+    std::vector<Value> m_integerCache;
     const Value m_opaqueLeaf = Value::opaque();
     QByteArray m_text;
     int m_containerDepth = 0;
@@ -453,7 +471,7 @@ Value propertyListFromData(const QByteArray &data, QString *errorDescription, co
         return Value();
     }
     XML_Parser p = parser.get();
-    Builder builder(p);
+    Builder builder(p, data.size());
     XML_SetUserData(p, &builder);
     XML_SetElementHandler(p, onStartElement, onEndElement);
     XML_SetCharacterDataHandler(p, onCharacterData);

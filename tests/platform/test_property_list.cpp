@@ -271,3 +271,26 @@ TEST(PropertyList, DescriptionWithoutSourceNameAndNullErrorPointer)
     EXPECT_TRUE(propertyListFromData("<plist><true/></plist>", &error).toBool());
     EXPECT_TRUE(error.isEmpty());
 }
+
+TEST(PropertyList, SharedLeavesKeepEveryValueApart)
+{
+    // Many distinct short strings and integers, each twice: the caches that
+    // share repeated leaves must never hand out a wrong one, whatever collides.
+    QByteArray body = "<array>";
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < 3000; ++i)
+            body += "<string>s" + QByteArray::number(i) + "</string><integer>" + QByteArray::number(i * 16 - 7)
+                    + "</integer>";
+    const Value root = propertyListFromData(plist(body + "</array>"));
+    ASSERT_EQ(root.count(), 12000);
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < 3000; ++i) {
+            const qsizetype at = round * 6000 + i * 2;
+            ASSERT_EQ(root.at(at).toString(), QLatin1Char('s') + QString::number(i)) << at;
+            ASSERT_EQ(root.at(at + 1).toInt(), i * 16 - 7) << at;
+        }
+    }
+    // Repeated texts share their nodes.
+    const Value twice = propertyListFromData(plist("<array><string>JPEG</string><string>JPEG</string></array>"));
+    EXPECT_TRUE(twice.at(0).isSameNode(twice.at(1)));
+}
