@@ -86,7 +86,10 @@ std::optional<Decimal> Decimal::fromDigits(bool negative, std::string_view digit
     const size_t kept = std::min(significant.size(), size_t(kMaxDigits));
     for (size_t i = 0; i < kept; ++i)
         m = m * 10 + Mantissa(significant[i] - '0');
-    int64_t e = exponent + int64_t(significant.size() - kept);
+    // Any exponent this far out stays out of range whatever the digits, and
+    // clamping it keeps the arithmetic below from overflowing.
+    constexpr int64_t kFarOut = int64_t(1) << 48;
+    int64_t e = std::clamp(exponent, -kFarOut, kFarOut) + int64_t(significant.size() - kept);
     if (kept < significant.size()) {
         const char next = significant[kept];
         bool roundUp = next > '5';

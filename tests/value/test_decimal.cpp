@@ -73,6 +73,11 @@ TEST(DecimalDigits, ExponentRangeLimits)
     EXPECT_FALSE(Decimal::fromDigits(true, "1", -129).has_value());
     EXPECT_TRUE(Decimal::fromDigits(false, "10", -129).has_value()); // equals 1e-128
     EXPECT_TRUE(Decimal::fromDigits(false, "0", 100000).has_value()); // zero fits anywhere
+    // Extreme exponents from a caller, with digits that get rounded away.
+    const std::string many(60, '7');
+    EXPECT_FALSE(Decimal::fromDigits(false, many, INT64_MAX).has_value());
+    EXPECT_FALSE(Decimal::fromDigits(false, many, INT64_MIN).has_value());
+    EXPECT_TRUE(Decimal::fromDigits(false, "0", INT64_MIN).has_value());
     EXPECT_FALSE(Decimal::fromDigits(false, "12a", 0).has_value());
     EXPECT_FALSE(Decimal::fromDigits(false, "\xd9\xa3", 0).has_value()); // a non-ASCII digit
     EXPECT_FALSE(Decimal::fromString(u"1e128").has_value());

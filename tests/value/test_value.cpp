@@ -141,17 +141,17 @@ TEST(ValueDictionary, HundredThousandMembersAreAllFoundAndReplaceable)
     constexpr int kCount = 100000;
     Value d = Value::dictionary();
     for (int i = 0; i < kCount; ++i)
-        d.insert(QStringLiteral("key %1").arg(i), Value::integer(i));
+        d.insert(QString::number(i), Value::integer(i));
     for (int i = 0; i < kCount; i += 3) // replacements keep the count and order
-        d.insert(QStringLiteral("key %1").arg(i), Value::integer(-i));
+        d.insert(QString::number(i), Value::integer(-i));
     ASSERT_EQ(d.count(), kCount);
     for (int i = 0; i < kCount; ++i) {
-        const QString key = QStringLiteral("key %1").arg(i);
+        const QString key = QString::number(i);
         ASSERT_EQ(d.value(key).toInt(), i % 3 == 0 ? -i : i) << i;
         ASSERT_EQ(d.keyAt(i), key);
     }
-    EXPECT_FALSE(d.contains(QStringLiteral("key 100000")));
-    EXPECT_FALSE(d.contains(QStringLiteral("key")));
+    EXPECT_FALSE(d.contains(QStringLiteral("100000")));
+    EXPECT_FALSE(d.contains(QStringLiteral("-1")));
     EXPECT_FALSE(d.contains(QString()));
 
     // Sharing one key string between members of many small dictionaries.
@@ -167,7 +167,7 @@ TEST(ValueDictionary, HundredThousandMembersAreAllFoundAndReplaceable)
 
 TEST(ValueLifetime, FreeingAndComparingAVeryDeepTreeNeedsNoDeepStack)
 {
-    constexpr int kDepth = 1'000'000;
+    constexpr int kDepth = 100'000;
     auto chain = [] {
         Value root = Value::array();
         Value cursor = root;
@@ -184,7 +184,7 @@ TEST(ValueLifetime, FreeingAndComparingAVeryDeepTreeNeedsNoDeepStack)
     Value a = chain();
     Value b = chain();
     EXPECT_TRUE(a == b);
-    a = Value(); // frees a million nested containers
+    a = Value(); // frees 100,000 nested containers
     b = Value();
     EXPECT_TRUE(a.isNone());
 }
