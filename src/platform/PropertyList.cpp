@@ -131,7 +131,8 @@ public:
         const size_t slot = hashOf(text) & m_mask;
         *slotOut = slot;
         const Slot &entry = m_slots[slot];
-        if (entry.length == text.size() && entry.used && std::memcmp(entry.text, text.constData(), size_t(text.size())) == 0)
+        if (entry.used && entry.length == text.size()
+            && std::memcmp(entry.text, text.constData(), size_t(text.size())) == 0)
             return &entry.item;
         return nullptr;
     }
