@@ -15,8 +15,6 @@
 
 namespace {
 
-const QString kRequiredFileType = QStringLiteral("json");
-
 // A string member that is never a null QString (an unset control reads as no
 // string; the document holds the empty string then).
 Value stringMember(const QString &text)
@@ -134,7 +132,7 @@ void rvController::saveSlideshow()
     const std::unique_ptr<toolkit::SavePanel> panel = toolkit::savePanel();
     if (!panel)
         return;
-    panel->setRequiredFileType(kRequiredFileType);
+    panel->setRequiredFileType(QStringLiteral("json"));
     if (panel->runModalForDirectory(directory, gWindow->getSlideShowTitle())
         != toolkit::SavePanel::kOK)
         return;
