@@ -180,7 +180,7 @@ TEST_F(SaveRoad, SlidesFollowAlbumOrderAndLeaveOutPhotosWithoutAFile)
         .image("3", images[2], "")
         .image("4", images[3], "Look-alike")
         .image("5", images[4], "Away")
-        .image("6", images[5], "Odd")
+        .image("6", images[5], "Odd %s %@")
         .image("noimage", std::nullopt, "No file");
     makeLibrary(albumFile, images);
     startWindow();
@@ -216,7 +216,7 @@ TEST_F(SaveRoad, SlidesFollowAlbumOrderAndLeaveOutPhotosWithoutAFile)
         "\t \"path\" : \"%1\"}, {\n"
         "\t \"name\" : \"Away\",\n"
         "\t \"path\" : \"%2\"}, {\n"
-        "\t \"name\" : \"Odd\",\n"
+        "\t \"name\" : \"Odd %s %@\",\n"
         "\t \"path\" : \"~/Pictures/iPhoto Library/Originals/100% sure #1.jpg\"}]}")
                                  .arg(lookalike, elsewhere);
     const std::optional<QByteArray> written = readBytes(desktopFile("Coast.json"));
@@ -392,23 +392,6 @@ TEST_F(SaveRoad, WithoutAWindowThereIsNothingToExport)
     EXPECT_EQ(backend.beepCount(), 1);
     EXPECT_EQ(log.lines(), QStringList{kWriteFailed});
     EXPECT_FALSE(QFileInfo::exists(desktopFile("nothing.json")));
-}
-
-TEST_F(SaveRoad, EachDocumentLogsItsTextOnceVerbatim)
-{
-    const QString beach = home.filePath("Pictures/beach.jpg");
-    makeLibrary(fixtures::AlbumFile().album("Holiday", {"1"}).image("1", beach, "%s %@ %n"),
-                {beach});
-    startWindow();
-    chooseAlbum("Holiday");
-    ui.title.setStringValue("100% %d%%");
-
-    const QString text = controller.createJSONDocument();
-
-    ASSERT_EQ(log.count(), 1);
-    EXPECT_EQ(log.lines()[0], kLogLead + text);
-    EXPECT_TRUE(text.contains("\"projectName\" : \"100% %d%%\""));
-    EXPECT_TRUE(text.contains("\"name\" : \"%s %@ %n\""));
 }
 
 TEST_F(SaveRoad, RandomTransitionIsDrawnOncePerDocument)

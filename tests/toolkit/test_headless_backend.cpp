@@ -97,16 +97,3 @@ TEST(HeadlessBackend, CountsBeepsAndInstallsItselfForAScope)
     }
     EXPECT_EQ(toolkit::backend(), nullptr);
 }
-
-TEST(HeadlessBackend, PanelOutlivingItsBackendStillAnswers)
-{
-    std::unique_ptr<SavePanel> panel;
-    {
-        Backend backend;
-        backend.confirmNextRunWith("/d/late");
-        panel = backend.makeSavePanel();
-    }
-    panel->setRequiredFileType("json");
-    EXPECT_EQ(panel->runModalForDirectory("/d", "x"), SavePanel::kOK);
-    EXPECT_EQ(panel->filename(), "/d/late.json");
-}
