@@ -16,10 +16,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 namespace {
@@ -59,7 +59,7 @@ Options parseOptions(int argc, char **argv)
 Value makeDocument(int slides)
 {
     static const char *const kEvents[] = {"Summer Trip", "Christmas 2008", "Mom's Birthday",
-                                          "Beach Day", "Roll 42", "Yosemite", "Soccer Finals"};
+        "Beach Day", "Roll 42", "Yosemite", "Soccer Finals"};
     Value sequence = Value::dictionary();
     sequence.insert(QStringLiteral("projectName"), Value::string(QStringLiteral("Summer 2009")));
     sequence.insert(QStringLiteral("slideCount"), Value::integer(slides));
@@ -82,9 +82,10 @@ Value makeDocument(int slides)
             name = QStringLiteral("\"%1\" at the lake\\pier\t#%2").arg(event).arg(i);
         Value slide = Value::dictionary();
         slide.insert(nameKey, Value::string(name));
-        slide.insert(pathKey, Value::string(QStringLiteral("~/Pictures/iPhoto Library/Originals/%1/%2/%3")
-                                                .arg(2005 + i % 5)
-                                                .arg(event, file)));
+        slide.insert(pathKey,
+            Value::string(QStringLiteral("~/Pictures/iPhoto Library/Originals/%1/%2/%3")
+                              .arg(2005 + i % 5)
+                              .arg(event, file)));
         list.append(slide);
     }
     Value document = Value::dictionary();
@@ -110,7 +111,8 @@ template <typename F> Sample timed(const F &work)
     const double cpu = cpuNow();
     const auto wall = std::chrono::steady_clock::now();
     work();
-    const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - wall;
+    const std::chrono::duration<double, std::milli> elapsed
+        = std::chrono::steady_clock::now() - wall;
     return Sample{elapsed.count(), cpuNow() - cpu};
 }
 
@@ -160,8 +162,8 @@ int main(int argc, char **argv)
             cpu.push_back(sample.cpuMs);
         }
         const double ms = median(wall);
-        std::printf("%s %.2f ms %.0f MB/s cpu %.2f ms\n", name, ms, megabytes / (ms / 1e3),
-                    median(cpu));
+        std::printf(
+            "%s %.2f ms %.0f MB/s cpu %.2f ms\n", name, ms, megabytes / (ms / 1e3), median(cpu));
     }
 
     if (!options.writePath.isEmpty()) {

@@ -171,7 +171,8 @@ struct Frame {
 // Writes the value at the level of the container holding it. Containers are
 // not written recursively: they are pushed on the stack of open containers,
 // so a tree of any depth is written with a bounded call stack.
-template <typename Sink> void putValue(Sink &out, std::vector<Frame> &open, const Value &value, int32_t level)
+template <typename Sink>
+void putValue(Sink &out, std::vector<Frame> &open, const Value &value, int32_t level)
 {
     switch (value.kind()) {
     case Value::Kind::String:

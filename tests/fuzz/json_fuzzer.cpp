@@ -37,7 +37,7 @@ void exercise(const QString &text)
     check(back.isDictionary(), "the writer's text did not read back");
     check(back == dictionary, "the writer's text read back to a different dictionary");
     check(KyJSONAdditions::jsonStringValue(back) == written,
-          "writing the read-back dictionary gave a different text");
+        "writing the read-back dictionary gave a different text");
 }
 
 } // namespace
