@@ -200,63 +200,51 @@ TEST_F(Assembly, BecomingActiveReloadsTheAlbumFile)
     EXPECT_FALSE(QApplication::overrideCursor());
 }
 
-TEST_F(Assembly, SaveButtonAndMenuItemWriteTheSlideshow)
-{
-    SampleHome home(true);
-    ASSERT_TRUE(home.ready()) << home.error().toStdString();
-    MainWindowAssembly assembly;
-    assembly.awake();
-
-    const QString first = QDir(home.desktop()).filePath("first.json");
-    {
-        ScopedScript script(first);
-        QTest::mouseClick(widget<QPushButton>(assembly, "saveButton"), Qt::LeftButton);
-    }
-    const auto request = toolkit::QtSavePanel::lastRequest();
-    EXPECT_EQ(request.directory, home.desktop());
-    EXPECT_EQ(request.file, kSampleAlbums[0]);
-    EXPECT_EQ(request.requiredFileType, "json");
-
-    const QJsonObject document = readDocument(first);
-    const QJsonObject sequence = document.value("sequence").toObject();
-    EXPECT_EQ(sequence.value("projectName").toString(), kSampleAlbums[0]);
-    EXPECT_EQ(sequence.value("slideCount").toInt(), 4);
-    const QJsonArray slides = document.value("slides").toArray();
-    ASSERT_EQ(slides.size(), 4);
-    EXPECT_EQ(slides[0].toObject().value("path").toString(),
-              "~/Pictures/iPhoto Library/Originals/beach.jpg");
-    EXPECT_EQ(slides[1].toObject().value("path").toString(),
-              "~/Pictures/iPhoto Library/Originals/harbour at dusk.jpg");
-    EXPECT_EQ(slides[1].toObject().value("name").toString(), "Boats in the harbour");
-    EXPECT_EQ(slides[2].toObject().value("name").toString(), "lighthouse.jpg"); // no caption
-
-    widget<QLineEdit>(assembly, "titleField")->setText("Second");
-    const QString second = QDir(home.desktop()).filePath("second");
-    {
-        ScopedScript script(second);
-        widget<QAction>(assembly, "saveAction")->trigger();
-    }
-    EXPECT_EQ(toolkit::QtSavePanel::lastRequest().file, "Second");
-    EXPECT_EQ(readDocument(second + ".json").value("sequence").toObject().value("projectName"),
-              "Second");
-}
-
-TEST_F(Assembly, SaveShortcutGivesTheSaveCommand)
+// Save by button, menu item and shortcut: each asks the panel on the Desktop
+// with the title as the name, and writes the document there.
+TEST_F(Assembly, SaveButtonMenuItemAndShortcutWriteTheSlideshow)
 {
     SampleHome home(true);
     ASSERT_TRUE(home.ready()) << home.error().toStdString();
     MainWindowAssembly assembly;
     assembly.awake();
     QMainWindow *mainWindow = assembly.mainWindow();
+    auto *title = widget<QLineEdit>(assembly, "titleField");
+
+    const QString byButton = QDir(home.desktop()).filePath("button.json");
+    {
+        ScopedScript script(byButton);
+        QTest::mouseClick(widget<QPushButton>(assembly, "saveButton"), Qt::LeftButton);
+    }
+    const auto request = toolkit::QtSavePanel::lastRequest();
+    EXPECT_EQ(request.directory, home.desktop());
+    EXPECT_EQ(request.file, kSampleAlbums[0]);
+    EXPECT_EQ(request.requiredFileType, "json");
+    const QJsonObject document = readDocument(byButton);
+    EXPECT_EQ(document.value("sequence").toObject().value("projectName"), kSampleAlbums[0]);
+    EXPECT_EQ(document.value("slides").toArray().size(), 4);
+
+    title->setText("By menu");
+    const QString byMenu = QDir(home.desktop()).filePath("menu");
+    {
+        ScopedScript script(byMenu);
+        widget<QAction>(assembly, "saveAction")->trigger();
+    }
+    EXPECT_EQ(toolkit::QtSavePanel::lastRequest().file, "By menu");
+    EXPECT_EQ(readDocument(byMenu + ".json").value("sequence").toObject().value("projectName"),
+              "By menu");
+
     mainWindow->show();
     QApplication::setActiveWindow(mainWindow);
     ASSERT_TRUE(QTest::qWaitForWindowActive(mainWindow));
-
-    const QString path = QDir(home.desktop()).filePath("shortcut.json");
-    ScopedScript script(path);
-    QTest::keySequence(mainWindow, QKeySequence::Save);
-    EXPECT_EQ(readDocument(path).value("sequence").toObject().value("projectName"),
-              kSampleAlbums[0]);
+    title->setText("By shortcut"); // after the activation, which retitles
+    const QString byShortcut = QDir(home.desktop()).filePath("shortcut.json");
+    {
+        ScopedScript script(byShortcut);
+        QTest::keySequence(mainWindow, QKeySequence::Save);
+    }
+    EXPECT_EQ(readDocument(byShortcut).value("sequence").toObject().value("projectName"),
+              "By shortcut");
 }
 
 // A save panel that lets the application become active again while it is
