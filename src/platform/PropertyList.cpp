@@ -1,9 +1,13 @@
 #include "PropertyList.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <expat.h>
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -458,21 +462,33 @@ struct ParserDeleter {
 
 } // namespace
 
-Value propertyListFromData(const QByteArray &data, QString *errorDescription, const QString &sourceName)
+namespace {
+
+// Reads the next slice of the input into the buffer: the number of bytes, 0 at
+// the end, -1 on a read error (with its one-line description).
+using SliceReader = std::function<qsizetype(char *buffer, qsizetype capacity, QString *readError)>;
+
+// Streams the input through expat a slice at a time. Each slice goes straight
+// into expat's own buffer, which stays the size of one slice, so the parse
+// needs no second copy of the input.
+Value parsePropertyList(qsizetype sizeHint, const SliceReader &read, QString *errorDescription,
+                        const QString &sourceName)
 {
     if (errorDescription)
         errorDescription->clear();
     const QString prefix = (sourceName.isEmpty() ? QStringLiteral("The data") : sourceName)
                            + QStringLiteral(" could not be read as a property list: ");
+    const auto failWith = [&](const QString &reason) {
+        if (errorDescription)
+            *errorDescription = oneLine(prefix + reason);
+        return Value();
+    };
 
     std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
-    if (!parser) {
-        if (errorDescription)
-            *errorDescription = prefix + QStringLiteral("out of memory");
-        return Value();
-    }
+    if (!parser)
+        return failWith(QStringLiteral("out of memory"));
     XML_Parser p = parser.get();
-    Builder builder(p, data.size());
+    Builder builder(p, sizeHint);
     XML_SetUserData(p, &builder);
     XML_SetElementHandler(p, onStartElement, onEndElement);
     XML_SetCharacterDataHandler(p, onCharacterData);
@@ -482,37 +498,81 @@ Value propertyListFromData(const QByteArray &data, QString *errorDescription, co
     // The external DTD is never read, nor any external entity.
     XML_SetParamEntityParsing(p, XML_PARAM_ENTITY_PARSING_NEVER);
 
-    // Fed in slices: expat copies what it is given into its own buffer, and a
-    // slice at a time keeps that buffer small instead of a second copy of the
-    // whole file.
     constexpr qsizetype kSlice = qsizetype(1) << 20;
-    const char *bytes = data.constData();
-    const qsizetype total = data.size();
-    qsizetype offset = 0;
     XML_Status status = XML_STATUS_OK;
-    do {
-        const qsizetype length = std::min(kSlice, total - offset);
-        const bool last = offset + length == total;
-        status = XML_Parse(p, bytes + offset, int(length), last ? XML_TRUE : XML_FALSE);
-        offset += length;
-    } while (status == XML_STATUS_OK && offset < total);
-
-    QString reason;
-    if (builder.failed()) {
-        reason = builder.failure();
-    } else if (status != XML_STATUS_OK) {
-        reason = QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(p)))
-                 + QStringLiteral(" at line %1, column %2")
-                       .arg(qulonglong(XML_GetCurrentLineNumber(p)))
-                       .arg(qulonglong(XML_GetCurrentColumnNumber(p)) + 1);
+    for (;;) {
+        char *buffer = static_cast<char *>(XML_GetBuffer(p, int(kSlice)));
+        if (!buffer)
+            return failWith(QStringLiteral("out of memory"));
+        QString readError;
+        const qsizetype length = read(buffer, kSlice, &readError);
+        if (length < 0) {
+            if (errorDescription)
+                *errorDescription = oneLine(readError);
+            return Value();
+        }
+        status = XML_ParseBuffer(p, int(length), length == 0 ? XML_TRUE : XML_FALSE);
+        if (status != XML_STATUS_OK || length == 0)
+            break;
     }
+
+    if (builder.failed())
+        return failWith(builder.failure());
+    if (status != XML_STATUS_OK)
+        return failWith(QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(p)))
+                        + QStringLiteral(" at line %1, column %2")
+                              .arg(qulonglong(XML_GetCurrentLineNumber(p)))
+                              .arg(qulonglong(XML_GetCurrentColumnNumber(p)) + 1));
     Value root = builder.takeRoot();
-    if (reason.isEmpty() && root.isNone())
-        reason = QStringLiteral("no property list found"); // not reached: expat requires a root element
-    if (!reason.isEmpty()) {
+    if (root.isNone()) // not reached: expat insists on a root element
+        return failWith(QStringLiteral("no property list found"));
+    return root;
+}
+
+} // namespace
+
+Value propertyListFromData(const QByteArray &data, QString *errorDescription, const QString &sourceName)
+{
+    qsizetype offset = 0;
+    const auto read = [&data, &offset](char *buffer, qsizetype capacity, QString *) {
+        const qsizetype length = std::min(capacity, data.size() - offset);
+        if (length > 0)
+            std::memcpy(buffer, data.constData() + offset, size_t(length));
+        offset += length;
+        return length;
+    };
+    return parsePropertyList(data.size(), read, errorDescription, sourceName);
+}
+
+Value propertyListFromFile(const QString &path, QString *errorDescription, const QString &sourceName)
+{
+    QFile file(path);
+    const auto cannotRead = [&path, &file]() {
+        return QStringLiteral("%1 could not be read: %2").arg(path, file.errorString());
+    };
+    if (QFileInfo(path).isDir()) {
         if (errorDescription)
-            *errorDescription = oneLine(prefix + reason);
+            *errorDescription = oneLine(QStringLiteral("%1 could not be read: it is a folder").arg(path));
         return Value();
     }
-    return root;
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (errorDescription)
+            *errorDescription = oneLine(cannotRead());
+        return Value();
+    }
+    const auto read = [&file, &cannotRead](char *buffer, qsizetype capacity, QString *readError) {
+        qsizetype filled = 0;
+        while (filled < capacity) {
+            const qint64 got = file.read(buffer + filled, capacity - filled);
+            if (got < 0) {
+                *readError = cannotRead();
+                return qsizetype(-1);
+            }
+            if (got == 0)
+                break;
+            filled += qsizetype(got);
+        }
+        return filled;
+    };
+    return parsePropertyList(qsizetype(file.size()), read, errorDescription, sourceName);
 }

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -293,4 +295,66 @@ TEST(PropertyList, SharedLeavesKeepEveryValueApart)
     // Repeated texts share their nodes.
     const Value twice = propertyListFromData(plist("<array><string>JPEG</string><string>JPEG</string></array>"));
     EXPECT_TRUE(twice.at(0).isSameNode(twice.at(1)));
+}
+
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Several slices' worth of records, with long strings that straddle the
+// boundaries between slices.
+QByteArray bigAlbum()
+{
+    QByteArray body = "<dict><key>Master Image List</key><dict>";
+    for (int i = 0; i < 4000; ++i)
+        body += "<key>" + QByteArray::number(i) + "</key><dict><key>ImagePath</key><string>/p/" + QByteArray(700, 'x')
+                + QByteArray::number(i) + ".jpg</string><key>Rating</key><integer>" + QByteArray::number(i % 6)
+                + "</integer></dict>";
+    return plist(body + "</dict></dict>");
+}
+
+} // namespace
+
+TEST(PropertyListFile, ParsesBigFileLikeItsBytes)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray bytes = bigAlbum();
+    ASSERT_GT(bytes.size(), 2 * (1 << 20));
+    const QString path = dir.filePath(QStringLiteral("AlbumData.xml"));
+    ASSERT_TRUE(writeFile(path, bytes));
+
+    QString error = QStringLiteral("stale");
+    const Value fromFile = propertyListFromFile(path, &error);
+    ASSERT_TRUE(fromFile.isDictionary()) << error.toStdString();
+    EXPECT_TRUE(error.isEmpty());
+    const Value master = fromFile.value(QStringLiteral("Master Image List"));
+    ASSERT_EQ(master.count(), 4000);
+    EXPECT_EQ(master.value(QStringLiteral("3999")).value(QStringLiteral("ImagePath")).toString(),
+              QStringLiteral("/p/") + QString(700, QLatin1Char('x')) + QStringLiteral("3999.jpg"));
+    EXPECT_TRUE(fromFile == propertyListFromData(bytes));
+}
+
+TEST(PropertyListFile, FailuresGiveOneLineWithReason)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString missing = dir.filePath(QStringLiteral("missing.xml"));
+    QString error;
+    EXPECT_TRUE(propertyListFromFile(missing, &error).isNone());
+    EXPECT_TRUE(error.startsWith(missing + QStringLiteral(" could not be read: "))) << error.toStdString();
+    EXPECT_TRUE(propertyListFromFile(dir.path(), &error).isNone());
+    EXPECT_TRUE(error.contains(dir.path())) << error.toStdString();
+
+    const QString broken = dir.filePath(QStringLiteral("AlbumData.xml"));
+    ASSERT_TRUE(writeFile(broken, bigAlbum().chopped(20)));
+    EXPECT_TRUE(propertyListFromFile(broken, &error, QStringLiteral("AlbumData.xml")).isNone());
+    EXPECT_TRUE(error.startsWith(QStringLiteral("AlbumData.xml could not be read as a property list: ")))
+        << error.toStdString();
+    EXPECT_TRUE(error.contains(QLatin1String(" at line "))) << error.toStdString();
+    EXPECT_FALSE(error.contains(QLatin1Char('\n')));
 }
