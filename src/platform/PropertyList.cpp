@@ -498,14 +498,15 @@ Value parsePropertyList(qsizetype sizeHint, const SliceReader &read, QString *er
     // The external DTD is never read, nor any external entity.
     XML_SetParamEntityParsing(p, XML_PARAM_ENTITY_PARSING_NEVER);
 
-    constexpr qsizetype kSlice = qsizetype(1) << 20;
+    // Slices of up to a megabyte; a small input is read in one small slice.
+    const qsizetype slice = std::clamp(sizeHint, qsizetype(4096), qsizetype(1) << 20);
     XML_Status status = XML_STATUS_OK;
     for (;;) {
-        char *buffer = static_cast<char *>(XML_GetBuffer(p, int(kSlice)));
+        char *buffer = static_cast<char *>(XML_GetBuffer(p, int(slice)));
         if (!buffer)
             return failWith(QStringLiteral("out of memory"));
         QString readError;
-        const qsizetype length = read(buffer, kSlice, &readError);
+        const qsizetype length = read(buffer, slice, &readError);
         if (length < 0) {
             if (errorDescription)
                 *errorDescription = oneLine(readError);
