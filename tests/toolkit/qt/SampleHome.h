@@ -1,80 +1,53 @@
 #pragma once
 
-// A throwaway home folder for the window tests: empty, or holding the sample
-// photo library made by examples/make-sample-home.sh. HOME points at it while
-// the object lives.
+// Helpers of the window tests: a throwaway home folder, empty or holding the
+// sample photo library (HOME points at it while the object lives), and
+// readers of what the window shows and writes.
 
-#include <QByteArray>
-#include <QDir>
+#include <QComboBox>
 #include <QFile>
+#include <QJsonDocument>
 #include <QProcess>
-#include <QString>
 #include <QTemporaryDir>
 
-class SampleHome {
-public:
-    // withLibrary: run the sample-home script into the folder.
-    explicit SampleHome(bool withLibrary)
-        : m_hadHome(qEnvironmentVariableIsSet("HOME")), m_oldHome(qgetenv("HOME"))
-    {
-        if (!m_dir.isValid())
-            return;
-        if (withLibrary) {
-            QProcess script;
-            script.start(QStringLiteral(SAMPLE_HOME_SCRIPT), {m_dir.path()});
-            m_ready = script.waitForFinished(60000) && script.exitStatus() == QProcess::NormalExit
-                && script.exitCode() == 0;
-            if (!m_ready)
-                m_error = QString::fromLocal8Bit(script.readAllStandardError());
-        } else {
-            m_ready = true;
-        }
-        qputenv("HOME", QFile::encodeName(m_dir.path()));
-    }
-    ~SampleHome()
-    {
-        if (m_hadHome)
-            qputenv("HOME", m_oldHome);
-        else
-            qunsetenv("HOME");
-    }
-    SampleHome(const SampleHome &) = delete;
-    SampleHome &operator=(const SampleHome &) = delete;
+#include <gtest/gtest.h>
 
-    bool ready() const { return m_ready; }
-    QString error() const { return m_error; }
-    QString path() const { return m_dir.path(); }
-    QString albumFile() const
-    {
-        return m_dir.filePath(QStringLiteral("Pictures/iPhoto Library/AlbumData.xml"));
-    }
-    QString desktop() const { return m_dir.filePath(QStringLiteral("Desktop")); }
+struct SampleHome {
+    QTemporaryDir dir;
+    QByteArray oldHome = qgetenv("HOME");
 
-    // Edits the album file in place (text replacement); true when it changed.
-    bool editAlbumFile(const QString &from, const QString &to) const
+    explicit SampleHome(bool withLibrary = true)
     {
-        QFile file(albumFile());
-        if (!file.open(QIODevice::ReadOnly))
-            return false;
-        QString text = QString::fromUtf8(file.readAll());
-        file.close();
-        if (!text.contains(from))
-            return false;
-        text.replace(from, to);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return false;
-        return file.write(text.toUtf8()) > 0;
+        EXPECT_EQ(withLibrary ? QProcess::execute(SAMPLE_HOME_SCRIPT, {dir.path()}) : 0, 0) << "no sample library";
+        qputenv("HOME", QFile::encodeName(dir.path()));
     }
+    ~SampleHome() { qputenv("HOME", oldHome); }
+    QString desktop() const { return dir.filePath("Desktop"); }
 
-private:
-    QTemporaryDir m_dir;
-    bool m_hadHome;
-    QByteArray m_oldHome;
-    bool m_ready = false;
-    QString m_error;
+    // Renames an album in the album file; true when it was there.
+    bool renameAlbum(const QString &from, const QString &to) const
+    {
+        QFile file(dir.filePath("Pictures/iPhoto Library/AlbumData.xml"));
+        const QByteArray old = "<string>" + from.toUtf8() + "</string>";
+        QByteArray text = file.open(QIODevice::ReadWrite) ? file.readAll() : QByteArray();
+        const QByteArray renamed = QByteArray(text).replace(old, "<string>" + to.toUtf8() + "</string>");
+        return renamed != text && file.resize(0) && file.write(renamed) == renamed.size();
+    }
 };
 
 // The sample library's albums, in file order.
-inline const QStringList kSampleAlbums = {
-    QStringLiteral("Summer by the Sea"), QStringLiteral("Mountain Walk"),
-    QStringLiteral("Garden"), QStringLiteral("Favourites")};
+inline const QStringList kSampleAlbums = {"Summer by the Sea", "Mountain Walk", "Garden", "Favourites"};
+
+inline QStringList titlesOf(const QComboBox *combo)
+{
+    QStringList titles;
+    for (int i = 0; combo && i < combo->count(); ++i)
+        titles << combo->itemText(i);
+    return titles;
+}
+
+inline QJsonDocument documentAt(const QString &path)
+{
+    QFile file(path);
+    return QJsonDocument::fromJson(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+}
