@@ -4,33 +4,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <cstdint>
 #include <limits>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-
 namespace {
-
-// Asks the kernel to back a big buffer with huge pages where it can. Filling
-// a few hundred megabytes page by page costs tens of thousands of page faults;
-// with huge pages it costs a few hundred. Only advice: failure changes nothing.
-void adviseHugePages(char *data, qint64 size)
-{
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr uintptr_t kHugePage = uintptr_t(1) << 21;
-    if (size < qint64(4 * kHugePage))
-        return;
-    const uintptr_t start = (uintptr_t(data) + kHugePage - 1) & ~(kHugePage - 1);
-    const uintptr_t end = (uintptr_t(data) + uintptr_t(size)) & ~(kHugePage - 1);
-    if (end > start)
-        ::madvise(reinterpret_cast<void *>(start), end - start, MADV_HUGEPAGE);
-#else
-    Q_UNUSED(data);
-    Q_UNUSED(size);
-#endif
-}
 
 void setError(QString *error, const QString &text)
 {
@@ -66,7 +42,6 @@ std::optional<QByteArray> readWholeFile(const QString &path, QString *error)
     const qint64 expected = file.size();
     if (!file.isSequential() && expected > 0 && expected < qint64(std::numeric_limits<qsizetype>::max() / 2)) {
         bytes = QByteArray(qsizetype(expected), Qt::Uninitialized);
-        adviseHugePages(bytes.data(), expected);
         qint64 done = 0;
         while (done < expected) {
             const qint64 got = file.read(bytes.data() + done, expected - done);

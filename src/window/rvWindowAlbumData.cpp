@@ -20,6 +20,7 @@
 
 namespace {
 
+const QString kAlbumFileName = QStringLiteral("AlbumData.xml");
 const QString kListOfAlbumsKey = QStringLiteral("List of Albums");
 const QString kAlbumNameKey = QStringLiteral("AlbumName");
 const QString kKeyListKey = QStringLiteral("KeyList");
@@ -31,7 +32,7 @@ QString albumFilePath()
 {
     QString path = appendingPathComponent(homeFolder(), QStringLiteral("Pictures"));
     path = appendingPathComponent(path, QStringLiteral("iPhoto Library"));
-    return appendingPathComponent(path, QStringLiteral("AlbumData.xml"));
+    return appendingPathComponent(path, kAlbumFileName);
 }
 
 // The member of a dictionary under key when it is of the wanted kind, else no
@@ -67,18 +68,13 @@ void rvWindow::initIPhotoData()
     if (!fileExistsAtPath(path))
         return; // no photo library: nothing to load, nothing to report
 
-    // A file that cannot be read ends as one that cannot be parsed: one log
-    // line with the reason, the cache left empty.
+    // Read and parsed a slice at a time, so the whole file is never held in
+    // memory beside its tree. A file that cannot be read ends as one that
+    // cannot be parsed: one log line with the reason, the cache left empty.
     QString error;
-    const std::optional<QByteArray> bytes = readWholeFile(path, &error);
-    if (!bytes) {
-        systemLog(oneLineDescription(error, "The album file could not be read."));
-        return;
-    }
-
-    Value tree = propertyListFromData(*bytes, &error);
+    Value tree = propertyListFromFile(path, &error, kAlbumFileName);
     if (tree.isNone()) {
-        systemLog(oneLineDescription(error, "The album file could not be parsed."));
+        systemLog(oneLineDescription(error, "The album file could not be read."));
         return;
     }
 
