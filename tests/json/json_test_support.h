@@ -1,36 +1,12 @@
 #pragma once
-// Helpers shared by the JSON tests.
+// Helpers shared by the JSON, value tree and text scanner tests.
 #include "Value.h"
 
 #include <QString>
 
-#include <cstdio>
 #include <initializer_list>
 #include <memory>
-#include <ostream>
-#include <string>
 #include <utility>
-
-// A text as one line of ASCII for test messages: controls and non-ASCII code
-// units as \uXXXX.
-inline std::string printable(QStringView text)
-{
-    std::string out;
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u >= 0x20 && u < 0x7f) {
-            out.push_back(char(u));
-        } else {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\u%04X", unsigned(u));
-            out += buffer;
-        }
-    }
-    return out;
-}
-
-// Readable QStrings in test failure messages.
-inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << printable(text) << '"'; }
 
 namespace jsontest {
 
@@ -53,22 +29,33 @@ inline Value array(std::initializer_list<Value> elements)
 inline Value str(const char *text) { return Value::string(QString::fromUtf8(text)); }
 inline Value dec(const char16_t *text) { return Value::decimal(*Decimal::fromString(text)); }
 
+// A dictionary holding containers `depth` deep in all: pairs of arrays and
+// pairs of dictionaries take turns, so each kind sits inside both kinds.
+inline Value nested(int depth)
+{
+    Value root = Value::dictionary(), cursor = root;
+    for (int level = 2; level <= depth; ++level) {
+        Value next = level % 4 < 2 ? Value::dictionary() : Value::array();
+        cursor.isArray() ? cursor.append(next) : cursor.insert(QStringLiteral("k"), next);
+        cursor = next;
+    }
+    return root;
+}
+
 // A text whose code units sit in a heap block of exactly their size, so that
 // AddressSanitizer reports any read past its end.
 class ExactText {
 public:
     explicit ExactText(QStringView text)
-        : m_units(std::make_unique<char16_t[]>(size_t(text.size() ? text.size() : 1)))
-        , m_size(text.size())
+        : m_units(std::make_unique<char16_t[]>(size_t(text.size()) + 1))
     {
-        std::copy(text.utf16(), text.utf16() + text.size(), m_units.get());
-        m_text = QString::fromRawData(reinterpret_cast<const QChar *>(m_units.get()), m_size);
+        std::copy(text.utf16(), text.utf16() + text.size(), m_units.get() + 1);
+        m_text = QString::fromRawData(reinterpret_cast<QChar *>(m_units.get() + 1), text.size());
     }
     const QString &text() const { return m_text; }
 
 private:
     std::unique_ptr<char16_t[]> m_units;
-    qsizetype m_size;
     QString m_text;
 };
 

@@ -1,190 +1,117 @@
-// The value tree: kinds, "no value", sharing, equality and dictionaries.
-#include "Value.h"
+// The value tree and its exact decimals.
+#include "../json/json_test_support.h"
 
 #include <gtest/gtest.h>
 
-TEST(ValueKinds, EachFactoryGivesItsKindAndNothingElse)
+#include <string>
+#include <tuple>
+
+using namespace jsontest;
+
+TEST(Value, NoValueAndWrongKindsYieldNothingAndIgnoreMutation)
 {
-    struct Case {
-        Value value;
-        Value::Kind kind;
-    };
-    const Case cases[] = {
-        {Value(), Value::Kind::None},
-        {Value::dictionary(), Value::Kind::Dictionary},
-        {Value::array(), Value::Kind::Array},
-        {Value::string(QStringLiteral("s")), Value::Kind::String},
-        {Value::integer(3), Value::Kind::Integer},
-        {Value::decimal(Decimal::fromInt(3)), Value::Kind::Decimal},
-        {Value::boolean(true), Value::Kind::Boolean},
-        {Value::null(), Value::Kind::Null},
-        {Value::opaque(QStringLiteral("date")), Value::Kind::Opaque},
-    };
-    for (const Case &c : cases) {
-        EXPECT_EQ(c.value.kind(), c.kind);
-        EXPECT_EQ(c.value.isNone(), c.kind == Value::Kind::None);
-        EXPECT_EQ(
-            c.value.isNumber(), c.kind == Value::Kind::Integer || c.kind == Value::Kind::Decimal);
-        // A boolean is never a number, and only strings give a string.
-        EXPECT_EQ(c.value.toString().isNull(), c.kind != Value::Kind::String);
-        EXPECT_EQ(c.value.toBool(), c.kind == Value::Kind::Boolean);
+    const QString k = QStringLiteral("k");
+    Value none, text = Value::string(k), list = Value::array();
+    for (Value *v : {&none, &text, &list}) {
+        v->insert(k, Value::null());
+        v->append(Value::null());
     }
-    EXPECT_EQ(Value::integer(-7).toInt(), -7);
-    EXPECT_EQ(Value::decimal(Decimal::fromInt(5)).toInt(), 0); // toInt is for integers only
-    EXPECT_EQ(Value::integer(-7).toDecimal(), Decimal::fromInt(-7));
-    EXPECT_EQ(Value::opaque(QStringLiteral("d")).opaqueText(), QStringLiteral("d"));
-}
-
-TEST(ValueNoValue, EveryAccessorYieldsNothingAndMutatorsDoNothing)
-{
-    Value none;
-    EXPECT_FALSE(bool(none));
-    EXPECT_EQ(none.count(), 0);
-    EXPECT_TRUE(none.at(0).isNone());
-    EXPECT_TRUE(none.value(QStringLiteral("k")).isNone());
-    EXPECT_FALSE(none.contains(QStringLiteral("k")));
-    EXPECT_TRUE(none.keyAt(0).isNull());
-    EXPECT_EQ(none.toInt(), 0);
-    EXPECT_TRUE(none.toDecimal().isZero());
-    none.append(Value::integer(1));
-    none.insert(QStringLiteral("k"), Value::integer(1));
     EXPECT_TRUE(none.isNone());
-
-    // Mutators on the wrong kind do nothing either.
-    Value text = Value::string(QStringLiteral("s"));
-    text.append(Value::integer(1));
-    text.insert(QStringLiteral("k"), Value::integer(1));
-    EXPECT_EQ(text.count(), 0);
-    Value list = Value::array();
-    list.insert(QStringLiteral("k"), Value::integer(1));
-    EXPECT_EQ(list.count(), 0);
-    list.append(Value::integer(1));
-    EXPECT_TRUE(list.at(-1).isNone());
-    EXPECT_TRUE(list.at(1).isNone());
-    EXPECT_TRUE(list.value(QStringLiteral("k")).isNone());
+    EXPECT_FALSE(bool(none) || none.toBool() || none.toInt() || none.count() || text.count());
+    EXPECT_TRUE(none.at(0).isNone() && none.value(k).isNone() && none.keyAt(0).isNull());
+    EXPECT_TRUE(none.toString().isNull() && none.toDecimal().isZero());
+    EXPECT_EQ(list.count(), 1); // the append only
+    EXPECT_TRUE(list.at(1).isNone() && list.at(-1).isNone() && list.value(k).isNone());
 }
 
-TEST(ValueSharing, ContainersHaveReferenceSemantics)
+TEST(Value, DeepEqualityComparesNumbersByValueAndIgnoresMemberOrder)
 {
-    Value a = Value::array();
-    Value alias = a;
-    alias.append(Value::null());
-    EXPECT_EQ(a.count(), 1);
-    EXPECT_TRUE(a.isSameNode(alias));
-    EXPECT_TRUE(Value::null().isSameNode(Value::null()));
-    EXPECT_TRUE(Value::boolean(true).isSameNode(Value::boolean(true)));
-
-    Value moved = std::move(alias);
-    EXPECT_TRUE(alias.isNone()); // NOLINT(bugprone-use-after-move): moved-from is no value
-    EXPECT_TRUE(moved.isSameNode(a));
-    moved = moved; // self-assignment keeps the node alive
-    EXPECT_EQ(moved.count(), 1);
-}
-
-TEST(ValueEquality, DeepAndByValueForNumbers)
-{
-    EXPECT_TRUE(Value::integer(30) == Value::decimal(Decimal::fromInt(30)));
-    EXPECT_TRUE(Value::decimal(*Decimal::fromString(u"30.0")) == Value::integer(30));
-    EXPECT_FALSE(Value::integer(30) == Value::decimal(*Decimal::fromString(u"30.5")));
-    EXPECT_FALSE(Value::integer(1) == Value::boolean(true));
-    EXPECT_FALSE(Value::null() == Value());
-    EXPECT_TRUE(Value() == Value());
-    EXPECT_FALSE(Value::string(QStringLiteral("1")) == Value::integer(1));
-
-    auto build = [](int32_t leaf, bool reversed) {
-        Value inner = Value::array();
-        inner.append(Value::integer(leaf));
-        inner.append(Value::string(QStringLiteral("x")));
-        Value d = Value::dictionary();
-        if (reversed) {
-            d.insert(QStringLiteral("b"), inner);
-            d.insert(QStringLiteral("a"), Value::null());
-        } else {
-            d.insert(QStringLiteral("a"), Value::null());
-            d.insert(QStringLiteral("b"), inner);
-        }
-        return d;
+    const Value x = str("x"), null = Value::null();
+    const std::tuple<Value, Value, bool> cases[] = {
+        {Value::integer(30), dec(u"30.0"), true},
+        {Value::integer(30), dec(u"30.5"), false},
+        {Value::integer(1), Value::boolean(true), false}, {str("1"), Value::integer(1), false},
+        {null, Value(), false}, {Value(), Value(), true},
+        {array({x}), array({x, x}), false},
+        {dict({{"a", null}, {"b", array({x})}}), dict({{"b", array({x})}, {"a", null}}), true},
+        {dict({{"a", null}, {"b", array({x})}}), dict({{"a", null}, {"b", array({null})}}), false},
+        {dict({{"a", null}}), dict({{"b", null}}), false},
     };
-    // Member order does not matter; contents do, at any depth.
-    EXPECT_TRUE(build(1, false) == build(1, true));
-    EXPECT_FALSE(build(1, false) == build(2, false));
-
-    Value x = Value::array(), y = Value::array();
-    x.append(Value::integer(1));
-    y.append(Value::integer(1));
-    y.append(Value::integer(2));
-    EXPECT_FALSE(x == y);
-    Value d1 = Value::dictionary(), d2 = Value::dictionary();
-    d1.insert(QStringLiteral("a"), Value::null());
-    d2.insert(QStringLiteral("b"), Value::null());
-    EXPECT_FALSE(d1 == d2);
+    for (size_t row = 0; row < std::size(cases); ++row) {
+        const auto &[a, b, equal] = cases[row];
+        EXPECT_EQ(a == b, equal) << row;
+        EXPECT_EQ(b == a, equal) << row;
+    }
 }
 
-TEST(ValueDictionary, InsertionOrderAndReplacementInPlace)
-{
-    Value d = Value::dictionary();
-    const char16_t *keys[] = {u"zeta", u"alpha", u"", u"mid"};
-    for (int i = 0; i < 4; ++i)
-        d.insert(QString::fromUtf16(keys[i]), Value::integer(i));
-    d.insert(QStringLiteral("alpha"), Value::integer(99));
-    ASSERT_EQ(d.count(), 4);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(d.keyAt(i), QString::fromUtf16(keys[i]));
-    EXPECT_EQ(d.valueAt(1).toInt(), 99);
-    EXPECT_EQ(d.value(QString()).toInt(), 2); // the empty key is a key like any other
-    EXPECT_TRUE(d.keyAt(4).isNull());
-    EXPECT_TRUE(d.valueAt(-1).isNone());
-}
-
-TEST(ValueDictionary, HundredThousandMembersAreAllFoundAndReplaceable)
+TEST(Value, DictionaryKeepsInsertionOrderAndReplacesInPlace)
 {
     constexpr int kCount = 100000;
     Value d = Value::dictionary();
-    for (int i = 0; i < kCount; ++i)
+    for (int i = kCount - 1; i >= 0; --i)
         d.insert(QString::number(i), Value::integer(i));
-    for (int i = 0; i < kCount; i += 3) // replacements keep the count and order
+    for (int i = 0; i < kCount; i += 3)
         d.insert(QString::number(i), Value::integer(-i));
     ASSERT_EQ(d.count(), kCount);
     for (int i = 0; i < kCount; ++i) {
-        const QString key = QString::number(i);
-        ASSERT_EQ(d.value(key).toInt(), i % 3 == 0 ? -i : i) << i;
-        ASSERT_EQ(d.keyAt(i), key);
+        ASSERT_EQ(d.keyAt(i).toInt(), kCount - 1 - i);
+        ASSERT_EQ(d.value(QString::number(i)).toInt(), i % 3 ? i : -i);
     }
-    EXPECT_FALSE(d.contains(QStringLiteral("100000")));
-    EXPECT_FALSE(d.contains(QStringLiteral("-1")));
-    EXPECT_FALSE(d.contains(QString()));
-
-    // Sharing one key string between members of many small dictionaries.
-    const QString shared = QStringLiteral("name");
-    Value list = Value::array(kCount);
-    for (int i = 0; i < kCount; ++i) {
-        Value record = Value::dictionary();
-        record.insert(shared, Value::integer(i));
-        list.append(record);
-    }
-    EXPECT_EQ(list.at(kCount - 1).value(QStringLiteral("name")).toInt(), kCount - 1);
+    EXPECT_FALSE(d.contains(QStringLiteral("-1")) || d.contains(QString()));
 }
 
-TEST(ValueLifetime, FreeingAndComparingAVeryDeepTreeNeedsNoDeepStack)
+TEST(Value, ComparingAndFreeingAVeryDeepTreeNeedsNoDeepStack)
 {
-    constexpr int kDepth = 100'000;
-    auto chain = [] {
-        Value root = Value::array();
-        Value cursor = root;
-        for (int i = 0; i < kDepth; ++i) {
-            Value next = (i % 2) ? Value::array() : Value::dictionary();
-            if (cursor.isArray())
-                cursor.append(next);
-            else
-                cursor.insert(QStringLiteral("k"), next);
-            cursor = next;
-        }
-        return root;
-    };
-    Value a = chain();
-    Value b = chain();
+    Value a = nested(100000), b = nested(100000);
     EXPECT_TRUE(a == b);
     a = Value(); // frees 100,000 nested containers
-    b = Value();
-    EXPECT_TRUE(a.isNone());
+}
+
+TEST(Decimal, PrintsPlainNotation)
+{
+    const std::pair<const char16_t *, const char *> cases[] = {
+        {u"0.1", "0.1"}, {u"-12.25", "-12.25"}, {u"3e2", "300"},
+        {u"-0.000", "0"}, {u"12e-4", "0.0012"}, {u"007.700", "7.7"},
+    };
+    for (const auto &[in, out] : cases)
+        EXPECT_EQ(Decimal::fromString(in)->toString().toStdString(), out);
+    EXPECT_EQ(Decimal::fromInt(INT64_MIN).toString().toStdString(), "-9223372036854775808");
+}
+
+TEST(Decimal, RoundsBeyond38DigitsHalfToEven)
+{
+    const std::string d37(37, '1');
+    const std::pair<std::string, std::string> cases[] = {
+        {d37 + "14", d37 + "10"}, {d37 + "16", d37 + "20"},
+        {d37 + "15", d37 + "20"}, // tie, odd: up
+        {d37 + "25", d37 + "20"}, // tie, even: stays
+        {d37 + "251", d37 + "300"},
+        {std::string(39, '9'), "1" + std::string(39, '0')}, // carry into a new digit
+    };
+    for (const auto &[digits, printed] : cases)
+        EXPECT_EQ(Decimal::fromDigits(false, digits, 0)->toString().toStdString(), printed);
+}
+
+TEST(Decimal, ExponentRangeIsMinus128To127)
+{
+    const std::string many(60, '7');
+    const std::tuple<const char *, int64_t, bool> cases[] = {
+        {"1", 127, true}, {"1", 128, false}, {"1000", 125, true}, {"1", -128, true},
+        {"1", -129, false}, {"10", -129, true}, {"0", INT64_MIN, true}, {"12a", 0, false},
+        {many.c_str(), INT64_MAX, false}, {many.c_str(), INT64_MIN, false},
+    };
+    for (const auto &[digits, exponent, fits] : cases)
+        EXPECT_EQ(Decimal::fromDigits(true, digits, exponent).has_value(), fits) << exponent;
+    for (const char16_t *bad : {u"", u"-", u"+1", u".5", u"5.", u"1e", u" 1", u"1e128", u"\u0663"})
+        EXPECT_FALSE(Decimal::fromString(bad)) << QString::fromUtf16(bad).toStdString();
+}
+
+TEST(Decimal, OrdersByValue)
+{
+    const char16_t *ascending[] = {u"-1e127", u"-0.5", u"-1e-128", u"0", u"1e-128", u"0.25", u"1",
+        u"99", u"100", u"12345678901234567890123456789012345678", u"1e127"};
+    for (size_t i = 0; i < std::size(ascending); ++i)
+        for (size_t j = 0; j < std::size(ascending); ++j)
+            EXPECT_TRUE((*Decimal::fromString(ascending[i]) <=> *Decimal::fromString(ascending[j]))
+                == (i <=> j)) << i << " vs " << j;
 }
