@@ -72,6 +72,15 @@ bool allXmlSpace(const char *s, int len)
     return true;
 }
 
+// True when every byte is below 0x80: the UTF-8 text is then its own Latin-1.
+bool isAscii(const QByteArray &text)
+{
+    unsigned char any = 0;
+    for (const char c : text)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
+
 // A name from the file, shortened and made safe to quote in a one-line message.
 QString quotedName(const char *name)
 {
@@ -364,7 +373,7 @@ private:
         size_t slot = 0;
         if (const QString *key = m_keyCache.find(m_text, &slot))
             return *key;
-        QString key = QString::fromUtf8(m_text);
+        QString key = isAscii(m_text) ? QString::fromLatin1(m_text) : QString::fromUtf8(m_text);
         if (m_text.size() <= TextCache<QString>::kMaxLength)
             m_keyCache.store(slot, m_text, key);
         return key;
@@ -378,7 +387,10 @@ private:
         size_t slot = 0;
         if (const Value *value = m_stringCache.find(m_text, &slot))
             return *value;
-        Value value = Value::string(QString::fromUtf8(m_text));
+        // ASCII, nearly every string of an album file, goes into the node as
+        // it is; anything else is decoded first.
+        Value value = isAscii(m_text) ? Value::string(QLatin1String(m_text.constData(), m_text.size()))
+                                      : Value::string(QString::fromUtf8(m_text));
         if (m_text.size() <= TextCache<Value>::kMaxLength)
             m_stringCache.store(slot, m_text, value);
         return value;

@@ -2,7 +2,9 @@
 
 #include <QHashFunctions>
 
+#include <cstring>
 #include <memory>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -18,10 +20,64 @@ namespace {
 using Node = Value::Node;
 using Kind = Value::Kind;
 
+// A string node holds its text in one of two ways. Strings made from a
+// QString keep that QString, so toString() hands it out shared, without a copy
+// (documents built for writing). Strings made from Latin-1 text (the ASCII
+// strings of a parsed album file, hundreds of thousands of them) keep their
+// bytes right behind the node, in the node's own allocation: half the memory
+// of UTF-16 and one allocation fewer; toString() builds their QString.
 struct StringNode : Node {
-    explicit StringNode(const QString &t) : Node(Kind::String), text(t) {}
+    explicit StringNode(bool latin1) : Node(Kind::String), latin1(latin1) {}
+    bool latin1;
+};
+
+struct QStringNode : StringNode {
+    explicit QStringNode(const QString &t) : StringNode(false), text(t) {}
     QString text;
 };
+
+struct Latin1Node : StringNode {
+    explicit Latin1Node(qsizetype n) : StringNode(true), length(n) {}
+    qsizetype length;
+
+    const char *bytes() const { return reinterpret_cast<const char *>(this + 1); }
+    QLatin1String view() const { return QLatin1String(bytes(), length); }
+
+    static Latin1Node *make(QLatin1String text)
+    {
+        void *memory = ::operator new(sizeof(Latin1Node) + size_t(text.size()));
+        auto *node = new (memory) Latin1Node(text.size());
+        if (text.size() > 0)
+            std::memcpy(reinterpret_cast<char *>(node + 1), text.data(), size_t(text.size()));
+        return node;
+    }
+
+    static void free(Latin1Node *node)
+    {
+        node->~Latin1Node();
+        ::operator delete(node);
+    }
+};
+
+QString textOf(const StringNode *node)
+{
+    if (node->latin1)
+        return QString(static_cast<const Latin1Node *>(node)->view()); // never null, "" when empty
+    return static_cast<const QStringNode *>(node)->text;
+}
+
+// Equal code units, whichever way either side holds them; a null string
+// equals an empty one, as QStrings do.
+bool sameText(const StringNode *a, const StringNode *b)
+{
+    if (a->latin1 && b->latin1)
+        return static_cast<const Latin1Node *>(a)->view() == static_cast<const Latin1Node *>(b)->view();
+    if (a->latin1)
+        return static_cast<const Latin1Node *>(a)->view() == static_cast<const QStringNode *>(b)->text;
+    if (b->latin1)
+        return static_cast<const QStringNode *>(a)->text == static_cast<const Latin1Node *>(b)->view();
+    return static_cast<const QStringNode *>(a)->text == static_cast<const QStringNode *>(b)->text;
+}
 
 struct IntegerNode : Node {
     explicit IntegerNode(int32_t n) : Node(Kind::Integer), number(n) {}
@@ -131,7 +187,12 @@ template <typename T> T *as(Node *node) { return static_cast<T *>(node); }
 void destroy(Node *node)
 {
     switch (node->kind) {
-    case Kind::String: delete as<StringNode>(node); break;
+    case Kind::String:
+        if (as<StringNode>(node)->latin1)
+            Latin1Node::free(as<Latin1Node>(node));
+        else
+            delete as<QStringNode>(node);
+        break;
     case Kind::Integer: delete as<IntegerNode>(node); break;
     case Kind::Decimal: delete as<DecimalNode>(node); break;
     case Kind::Opaque: delete as<OpaqueNode>(node); break;
@@ -215,7 +276,14 @@ Value Value::array(qsizetype reserve)
     return Value(node);
 }
 
-Value Value::string(const QString &text) { return Value(new StringNode(text)); }
+Value Value::string(const QString &text) { return Value(new QStringNode(text)); }
+
+Value Value::string(QLatin1String text)
+{
+    if (text.data() == nullptr)
+        return string(QString()); // keeps a null string null
+    return Value(Latin1Node::make(text));
+}
 Value Value::integer(int32_t number) { return Value(new IntegerNode(number)); }
 Value Value::decimal(const Decimal &number) { return Value(new DecimalNode(number)); }
 Value Value::boolean(bool flag) { return Value(flag ? &gTrue : &gFalse); }
@@ -226,7 +294,7 @@ Value::Kind Value::kind() const { return m_node ? m_node->kind : Kind::None; }
 
 QString Value::toString() const
 {
-    return isString() ? as<StringNode>(m_node)->text : QString();
+    return isString() ? textOf(as<StringNode>(m_node)) : QString();
 }
 
 int32_t Value::toInt() const { return isInteger() ? as<IntegerNode>(m_node)->number : 0; }
@@ -341,7 +409,7 @@ bool operator==(const Value &a, const Value &b)
                 return false;
             break;
         case Value::Kind::String:
-            if (x->toString() != y->toString())
+            if (!sameText(static_cast<StringNode *>(x->m_node), static_cast<StringNode *>(y->m_node)))
                 return false;
             break;
         case Value::Kind::Opaque:

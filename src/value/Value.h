@@ -43,6 +43,9 @@ public:
     static Value dictionary(qsizetype reserve = 0);
     static Value array(qsizetype reserve = 0);
     static Value string(const QString &text);
+    // The same string made straight from Latin-1 text (ASCII, say), without a
+    // QString in between; a null QLatin1String gives a null string.
+    static Value string(QLatin1String text);
     static Value integer(int32_t number);
     static Value decimal(const Decimal &number);
     static Value boolean(bool flag);

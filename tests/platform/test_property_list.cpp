@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <iterator>
+
 namespace {
 
 const char kHeader[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -147,6 +149,38 @@ TEST(PropertyList, StringsKeepWhiteSpaceAndDecodeReferences)
     EXPECT_EQ(root.at(2).toInt(), -2147483647 - 1);
     EXPECT_TRUE(root.at(3).isOpaque());
     EXPECT_EQ(root.at(4).toInt(), 7);
+}
+
+// Strings are stored one byte a character when they fit in Latin-1 and as
+// UTF-16 otherwise: every width reads back exactly and equals the same text
+// made from a QString, and texts of different widths never compare equal.
+TEST(PropertyList, StringsOfEveryWidthReadBackExactly)
+{
+    const QString texts[] = {
+        QString(), // <string/> first: empty, not null
+        QStringLiteral("ASCII only"),
+        QStringLiteral("Caf\u00e9 \u00ff"),          // Latin-1
+        QStringLiteral("Caf\u00e9 \u20ac"),          // beyond Latin-1 after Latin-1
+        QStringLiteral("\u6771\u4eac \U0001F600"),  // CJK and a surrogate pair
+        QStringLiteral("Caf\u0065\u0301"),           // combining accent kept as is
+    };
+    QByteArray xml = "<array>";
+    for (const QString &text : texts)
+        xml += text.isEmpty() ? QByteArray("<string/>") : "<string>" + text.toUtf8() + "</string>";
+    const Value root = propertyListFromData(plist(xml + "</array>"));
+    ASSERT_EQ(root.count(), qsizetype(std::size(texts)));
+    for (qsizetype i = 0; i < root.count(); ++i) {
+        const QString &text = texts[i];
+        SCOPED_TRACE(text.toStdString());
+        EXPECT_EQ(root.at(i).toString(), text);
+        EXPECT_FALSE(root.at(i).toString().isNull());
+        EXPECT_EQ(root.at(i), Value::string(text));
+        for (qsizetype j = 0; j < root.count(); ++j)
+            EXPECT_EQ(root.at(i) == root.at(j), i == j);
+    }
+    EXPECT_EQ(Value::string(QLatin1String("Caf\xe9")), Value::string(QStringLiteral("Caf\u00e9")));
+    EXPECT_TRUE(Value::string(QLatin1String()).toString().isNull());
+    EXPECT_EQ(Value::string(QLatin1String()), Value::string(QLatin1String(""))); // as QStrings compare
 }
 
 TEST(PropertyList, KeysAreSharedBetweenRecords)
