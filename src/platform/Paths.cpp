@@ -16,6 +16,52 @@ QString withoutTrailingSlash(QString path)
     return path;
 }
 
+// The characters QUrl leaves unescaped in the path of a file URL besides the
+// unreserved ones.
+const QByteArray kPathDelimiters = QByteArrayLiteral("/!$&'()*+,;=:@[]");
+
+constexpr QLatin1StringView kFileScheme("file://");
+
+// An absolute path whose file URL has no host part and whose characters all
+// have a UTF-8 form (no unpaired surrogates).
+bool isPlainAbsolutePath(const QString &path)
+{
+    if (!path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1String("//")))
+        return false;
+    for (const QChar c : path)
+        if (c.isSurrogate())
+            return false;
+    return true;
+}
+
+bool isHexDigit(char16_t c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+// "file:///" followed only by printable ASCII other than "?" and "#", every
+// "%" starting a two-digit escape that is neither "%00" nor "%2F".
+bool isPlainFileURL(const QString &url)
+{
+    if (!url.startsWith(QLatin1String("file:///")))
+        return false;
+    const qsizetype size = url.size();
+    for (qsizetype i = kFileScheme.size(); i < size; ++i) {
+        const char16_t c = url.at(i).unicode();
+        if (c <= u' ' || c >= 0x7f || c == u'?' || c == u'#')
+            return false;
+        if (c != u'%')
+            continue;
+        if (i + 2 >= size || !isHexDigit(url.at(i + 1).unicode()) || !isHexDigit(url.at(i + 2).unicode()))
+            return false;
+        const char16_t high = url.at(i + 1).unicode(), low = url.at(i + 2).unicode();
+        if ((high == u'0' && low == u'0') || (high == u'2' && (low == u'F' || low == u'f')))
+            return false;
+        i += 2;
+    }
+    return true;
+}
+
 } // namespace
 
 QString homeFolder()
@@ -43,11 +89,31 @@ QString appendingPathComponent(const QString &path, const QString &component)
 
 QString fileURLStringForPath(const QString &path)
 {
+    // An export converts one path per photo, so the common case, an absolute
+    // path without a host part, skips building a QUrl: Qt's percent-encoder
+    // writes the path, leaving unescaped the same delimiters QUrl leaves in a
+    // path, so the text is the one QUrl::fromLocalFile would give. Anything
+    // else (relative, "//host/...", unpaired surrogates) goes through QUrl.
+    if (isPlainAbsolutePath(path)) {
+        const QByteArray encoded = QUrl::toPercentEncoding(path, kPathDelimiters);
+        QString url;
+        url.reserve(7 + encoded.size());
+        url += QLatin1String("file://");
+        url += QLatin1String(encoded);
+        return url;
+    }
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
 }
 
 QString pathForFileURLString(const QString &url)
 {
+    // The common case, "file:///" followed by printable ASCII with well-formed
+    // escapes and no query or fragment, is decoded directly (UTF-8, as QUrl
+    // does); everything else is parsed by QUrl.
+    if (isPlainFileURL(url)) {
+        const QString path = QUrl::fromPercentEncoding(url.mid(kFileScheme.size()).toLatin1());
+        return withoutTrailingSlash(path);
+    }
     const QUrl parsed(url);
     if (!parsed.isValid() || !parsed.isLocalFile())
         return QString();
@@ -73,7 +139,12 @@ QString abbreviatingWithTildeInPath(const QString &path, const QString &home)
         return path;
     if (path == base)
         return QStringLiteral("~");
-    if (path.size() > base.size() && path.startsWith(base) && path.at(base.size()) == QLatin1Char('/'))
-        return QLatin1Char('~') + path.mid(base.size());
+    if (path.size() > base.size() && path.startsWith(base) && path.at(base.size()) == QLatin1Char('/')) {
+        QString abbreviated;
+        abbreviated.reserve(1 + path.size() - base.size());
+        abbreviated += QLatin1Char('~');
+        abbreviated += QStringView(path).mid(base.size());
+        return abbreviated;
+    }
     return path;
 }
