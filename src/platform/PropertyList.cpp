@@ -287,7 +287,7 @@ public:
             const size_t count = m_items.size() - frame.itemStart;
             Value dict = Value::dictionary(qsizetype(count));
             for (size_t i = 0; i < count; ++i)
-                dict.insert(m_keys[frame.keyStart + i], m_items[frame.itemStart + i]);
+                dict.insert(m_keys[frame.keyStart + i], std::move(m_items[frame.itemStart + i]));
             m_items.resize(frame.itemStart);
             m_keys.resize(frame.keyStart);
             return addValue(std::move(dict));
@@ -297,7 +297,7 @@ public:
             const size_t count = m_items.size() - frame.itemStart;
             Value array = Value::array(qsizetype(count));
             for (size_t i = 0; i < count; ++i)
-                array.append(m_items[frame.itemStart + i]);
+                array.append(std::move(m_items[frame.itemStart + i]));
             m_items.resize(frame.itemStart);
             return addValue(std::move(array));
         }

@@ -3,6 +3,7 @@
 #include <QHashFunctions>
 
 #include <cstring>
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <utility>
@@ -99,12 +100,80 @@ struct OpaqueNode : Node {
     QString text;
 };
 
-struct ArrayNode : Node {
-    ArrayNode() : Node(Kind::Array) {}
-    std::vector<Value> elements;
+// The elements of a container node. They start out in the node's own
+// allocation, right behind the node, with room for as many as the container
+// was made for (a parsed container knows its size), which spares one
+// allocation per container; one that outgrows that room moves to a block of
+// its own.
+template <typename T> class Elements {
+public:
+    Elements(T *room, size_t capacity) : m_data(room), m_capacity(capacity) {}
+    Elements(const Elements &) = delete;
+    Elements &operator=(const Elements &) = delete;
+    ~Elements()
+    {
+        std::destroy_n(m_data, m_size);
+        if (m_ownBlock)
+            ::operator delete(m_data);
+    }
+
+    size_t size() const { return m_size; }
+    T &operator[](size_t i) { return m_data[i]; }
+    const T &operator[](size_t i) const { return m_data[i]; }
+    const T *begin() const { return m_data; }
+    const T *end() const { return m_data + m_size; }
+
+    void reserve(size_t capacity)
+    {
+        if (capacity <= m_capacity)
+            return;
+        T *block = static_cast<T *>(::operator new(capacity * sizeof(T)));
+        std::uninitialized_move_n(m_data, m_size, block);
+        std::destroy_n(m_data, m_size);
+        if (m_ownBlock)
+            ::operator delete(m_data);
+        m_data = block;
+        m_capacity = capacity;
+        m_ownBlock = true;
+    }
+
+    void push_back(T &&item)
+    {
+        if (m_size == m_capacity)
+            reserve(std::max<size_t>(4, 2 * m_capacity));
+        new (m_data + m_size) T(std::move(item));
+        ++m_size;
+    }
+
+private:
+    T *m_data;
+    size_t m_size = 0;
+    size_t m_capacity;
+    bool m_ownBlock = false;
 };
 
-// Members live in a flat vector in insertion order. Past kIndexThreshold
+// Makes a container node with room for capacity items behind it.
+template <typename N> N *makeContainer(qsizetype capacity)
+{
+    const size_t room = capacity > 0 ? size_t(capacity) : 0;
+    void *memory = ::operator new(sizeof(N) + room * sizeof(typename N::Item));
+    auto *items = reinterpret_cast<typename N::Item *>(static_cast<char *>(memory) + sizeof(N));
+    return new (memory) N(items, room);
+}
+
+template <typename N> void freeContainer(N *node)
+{
+    node->~N();
+    ::operator delete(node);
+}
+
+struct ArrayNode : Node {
+    using Item = Value;
+    ArrayNode(Value *room, size_t capacity) : Node(Kind::Array), elements(room, capacity) {}
+    Elements<Value> elements;
+};
+
+// Members live in a flat list in insertion order. Past kIndexThreshold
 // members an open-addressing table of member positions (linear probing, at
 // most half full) finds keys; below it a linear scan is faster and smaller.
 struct DictionaryNode : Node {
@@ -115,9 +184,10 @@ struct DictionaryNode : Node {
         Value value;
     };
 
-    DictionaryNode() : Node(Kind::Dictionary) {}
+    using Item = Member;
+    DictionaryNode(Member *room, size_t capacity) : Node(Kind::Dictionary), members(room, capacity) {}
 
-    std::vector<Member> members;
+    Elements<Member> members;
     std::unique_ptr<uint32_t[]> table; // member position + 1; 0 is empty
     size_t slotMask = 0;
 
@@ -160,14 +230,14 @@ struct DictionaryNode : Node {
             placeInIndex(i);
     }
 
-    void insert(const QString &key, const Value &value)
+    void insert(const QString &key, Value value)
     {
         const qsizetype existing = find(key);
         if (existing >= 0) {
-            members[size_t(existing)].value = value;
+            members[size_t(existing)].value = std::move(value);
             return;
         }
-        members.push_back(Member{key, value});
+        members.push_back(Member{key, std::move(value)});
         const size_t n = members.size();
         if (n <= kIndexThreshold)
             return;
@@ -196,8 +266,8 @@ void destroy(Node *node)
     case Kind::Integer: delete as<IntegerNode>(node); break;
     case Kind::Decimal: delete as<DecimalNode>(node); break;
     case Kind::Opaque: delete as<OpaqueNode>(node); break;
-    case Kind::Array: delete as<ArrayNode>(node); break;
-    case Kind::Dictionary: delete as<DictionaryNode>(node); break;
+    case Kind::Array: freeContainer(as<ArrayNode>(node)); break;
+    case Kind::Dictionary: freeContainer(as<DictionaryNode>(node)); break;
     case Kind::Boolean:
     case Kind::Null:
     case Kind::None: break; // immortal, never reached
@@ -260,21 +330,8 @@ Value &Value::operator=(Value &&other) noexcept
 
 Value::~Value() { release(m_node); }
 
-Value Value::dictionary(qsizetype reserve)
-{
-    auto *node = new DictionaryNode;
-    if (reserve > 0)
-        node->members.reserve(size_t(reserve));
-    return Value(node);
-}
-
-Value Value::array(qsizetype reserve)
-{
-    auto *node = new ArrayNode;
-    if (reserve > 0)
-        node->elements.reserve(size_t(reserve));
-    return Value(node);
-}
+Value Value::dictionary(qsizetype reserve) { return Value(makeContainer<DictionaryNode>(reserve)); }
+Value Value::array(qsizetype reserve) { return Value(makeContainer<ArrayNode>(reserve)); }
 
 Value Value::string(const QString &text) { return Value(new QStringNode(text)); }
 
@@ -336,8 +393,13 @@ Value Value::at(qsizetype index) const
 
 void Value::append(const Value &element)
 {
+    append(Value(element)); // a copy first: the element may be one of this array's own
+}
+
+void Value::append(Value &&element)
+{
     if (isArray())
-        as<ArrayNode>(m_node)->elements.push_back(element);
+        as<ArrayNode>(m_node)->elements.push_back(std::move(element));
 }
 
 void Value::reserve(qsizetype capacity)
@@ -368,6 +430,12 @@ void Value::insert(const QString &key, const Value &value)
 {
     if (isDictionary())
         as<DictionaryNode>(m_node)->insert(key, value);
+}
+
+void Value::insert(const QString &key, Value &&value)
+{
+    if (isDictionary())
+        as<DictionaryNode>(m_node)->insert(key, std::move(value));
 }
 
 QString Value::keyAt(qsizetype index) const

@@ -81,6 +81,7 @@ public:
     // Arrays.
     Value at(qsizetype index) const; // no value when out of range
     void append(const Value &element);
+    void append(Value &&element); // the same, taking over the handle
     void reserve(qsizetype capacity); // arrays and dictionaries
 
     // Dictionaries. Keys are compared by their code units.
@@ -88,6 +89,7 @@ public:
     bool contains(const QString &key) const;
     // Adds the member at the end, or replaces the value of an equal key in place.
     void insert(const QString &key, const Value &value);
+    void insert(const QString &key, Value &&value); // the same, taking over the handle
     QString keyAt(qsizetype index) const;  // members in insertion order
     Value valueAt(qsizetype index) const;
 

@@ -60,6 +60,34 @@ TEST(Value, DictionaryKeepsInsertionOrderAndReplacesInPlace)
     EXPECT_FALSE(d.contains(QStringLiteral("-1")) || d.contains(QString()));
 }
 
+// Containers made for a number of members hold them in the node itself and
+// move them out when they outgrow that room; members added through a copy of
+// the handle, or taken from the container itself, survive the move.
+TEST(Value, ContainersOutgrowTheirReservedRoom)
+{
+    for (const qsizetype room : {0, 1, 2, 5}) {
+        SCOPED_TRACE(room);
+        Value d = Value::dictionary(room), a = Value::array(room);
+        const Value dAlias = d, aAlias = a;
+        for (int i = 0; i < 40; ++i) {
+            d.insert(QString::number(i), Value::string(QString::number(i)));
+            a.append(a.count() ? a.at(a.count() - 1) : str("first")); // an element of its own
+            if (i == 20) {
+                a.reserve(100);
+                d.reserve(100);
+            }
+        }
+        d.insert(QStringLiteral("7"), Value::integer(7)); // replaced in place after the moves
+        ASSERT_EQ(dAlias.count(), 40);
+        ASSERT_EQ(aAlias.count(), 40);
+        for (int i = 0; i < 40; ++i) {
+            EXPECT_EQ(dAlias.keyAt(i), QString::number(i));
+            EXPECT_EQ(dAlias.value(QString::number(i)), i == 7 ? Value::integer(7) : Value::string(QString::number(i)));
+            EXPECT_EQ(aAlias.at(i).toString(), QStringLiteral("first"));
+        }
+    }
+}
+
 TEST(Value, ComparingAndFreeingAVeryDeepTreeNeedsNoDeepStack)
 {
     Value a = nested(100000), b = nested(100000);
