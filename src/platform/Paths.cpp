@@ -28,9 +28,14 @@ bool isPlainAbsolutePath(const QString &path)
 {
     if (!path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1String("//")))
         return false;
-    for (const QChar c : path)
-        if (c.isSurrogate())
+    const qsizetype size = path.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        if (!path.at(i).isSurrogate())
+            continue;
+        if (!path.at(i).isHighSurrogate() || i + 1 == size || !path.at(i + 1).isLowSurrogate())
             return false;
+        ++i;
+    }
     return true;
 }
 
