@@ -10,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <span>
 #include <vector>
 
 // The parser streams the bytes through expat once. Expat calls back for every
@@ -285,9 +286,8 @@ public:
                 return fail(QStringLiteral("a <key> without a value in <dict>"));
             --m_containerDepth;
             const size_t count = m_items.size() - frame.itemStart;
-            Value dict = Value::dictionary(qsizetype(count));
-            for (size_t i = 0; i < count; ++i)
-                dict.insert(m_keys[frame.keyStart + i], std::move(m_items[frame.itemStart + i]));
+            Value dict = Value::dictionary(keyList(frame.keyStart, count),
+                                           std::span<Value>(m_items.data() + frame.itemStart, count));
             m_items.resize(frame.itemStart);
             m_keys.resize(frame.keyStart);
             return addValue(std::move(dict));
@@ -379,6 +379,29 @@ private:
         return key;
     }
 
+    // The key list of a dictionary that ends here. Records repeat a few
+    // lists of the same interned keys: a small cache hands out one shared
+    // list for each, so a record holds no keys of its own.
+    QStringList keyList(size_t start, size_t count)
+    {
+        const QString *keys = m_keys.data() + start;
+        if (count > kMaxSharedKeyList)
+            return QStringList(keys, keys + count);
+        size_t h = count;
+        for (size_t i = 0; i < count; ++i)
+            h = h * 31 + size_t(reinterpret_cast<uintptr_t>(keys[i].constData()));
+        QStringList &cached = m_keyLists[(h ^ (h >> 17)) % m_keyLists.size()];
+        // The cached list keeps its keys alive, so a key at the same address
+        // is the same key.
+        bool same = size_t(cached.size()) == count;
+        for (size_t i = 0; same && i < count; ++i)
+            same = cached.at(qsizetype(i)).constData() == keys[i].constData()
+                   && cached.at(qsizetype(i)).size() == keys[i].size();
+        if (!same)
+            cached = QStringList(keys, keys + count);
+        return cached;
+    }
+
     // Short strings repeat as well ("Image", "JPEG", empty comments): equal
     // short strings share one node. Sharing is invisible to readers, since a
     // string node never changes.
@@ -409,6 +432,8 @@ private:
     std::vector<Frame> m_frames;
     std::vector<Value> m_items;
     std::vector<QString> m_keys;
+    static constexpr size_t kMaxSharedKeyList = 64;
+    std::vector<QStringList> m_keyLists = std::vector<QStringList>(64);
     TextCache<QString> m_keyCache;
     TextCache<Value> m_stringCache;
     std::vector<Value> m_integerCache;

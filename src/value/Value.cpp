@@ -118,6 +118,7 @@ public:
     }
 
     size_t size() const { return m_size; }
+    size_t capacity() const { return m_capacity; }
     T &operator[](size_t i) { return m_data[i]; }
     const T &operator[](size_t i) const { return m_data[i]; }
     const T *begin() const { return m_data; }
@@ -173,23 +174,25 @@ struct ArrayNode : Node {
     Elements<Value> elements;
 };
 
-// Members live in a flat list in insertion order. Past kIndexThreshold
-// members an open-addressing table of member positions (linear probing, at
-// most half full) finds keys; below it a linear scan is faster and smaller.
+// Keys and values live in two flat lists in insertion order. The key list is
+// implicitly shared: dictionaries made from one list (a hundred thousand
+// records with the same dozen keys) hold their keys once, and a shared list is
+// copied only when one of them gains a key. Past kIndexThreshold members an
+// open-addressing table of member positions (linear probing, at most half
+// full) finds keys; below it a linear scan is faster and smaller.
 struct DictionaryNode : Node {
     static constexpr size_t kIndexThreshold = 16;
 
-    struct Member {
-        QString key;
-        Value value;
-    };
+    using Item = Value;
+    DictionaryNode(Value *room, size_t capacity) : Node(Kind::Dictionary), values(room, capacity) {}
 
-    using Item = Member;
-    DictionaryNode(Member *room, size_t capacity) : Node(Kind::Dictionary), members(room, capacity) {}
-
-    Elements<Member> members;
+    QStringList keys; // read through const access only, so that reading never copies a shared list
+    Elements<Value> values;
     std::unique_ptr<uint32_t[]> table; // member position + 1; 0 is empty
     size_t slotMask = 0;
+
+    size_t size() const { return values.size(); }
+    const QString &keyAt(size_t position) const { return keys.at(qsizetype(position)); }
 
     static size_t hashOf(const QString &key) { return qHash(key, QHashSeed::globalSeed()); }
 
@@ -197,8 +200,8 @@ struct DictionaryNode : Node {
     qsizetype find(const QString &key) const
     {
         if (!table) {
-            for (size_t i = 0; i < members.size(); ++i)
-                if (members[i].key == key)
+            for (size_t i = 0; i < size(); ++i)
+                if (keyAt(i) == key)
                     return qsizetype(i);
             return -1;
         }
@@ -206,17 +209,36 @@ struct DictionaryNode : Node {
             const uint32_t slot = table[s];
             if (slot == 0)
                 return -1;
-            if (members[slot - 1].key == key)
+            if (keyAt(slot - 1) == key)
                 return qsizetype(slot - 1);
         }
     }
 
     void placeInIndex(size_t position)
     {
-        size_t s = hashOf(members[position].key) & slotMask;
+        size_t s = hashOf(keyAt(position)) & slotMask;
         while (table[s] != 0)
             s = (s + 1) & slotMask;
         table[s] = uint32_t(position + 1);
+    }
+
+    // Builds the index of a fresh dictionary; false when a key repeats.
+    bool indexDistinctKeys()
+    {
+        size_t capacity = 16;
+        while (capacity < size() * 2)
+            capacity *= 2;
+        table = std::make_unique<uint32_t[]>(capacity); // zero-filled
+        slotMask = capacity - 1;
+        for (size_t position = 0; position < size(); ++position) {
+            const QString &key = keyAt(position);
+            size_t s = hashOf(key) & slotMask;
+            for (; table[s] != 0; s = (s + 1) & slotMask)
+                if (keyAt(table[s] - 1) == key)
+                    return false;
+            table[s] = uint32_t(position + 1);
+        }
+        return true;
     }
 
     void rebuildIndex(size_t forCount)
@@ -226,7 +248,7 @@ struct DictionaryNode : Node {
             capacity *= 2;
         table = std::make_unique<uint32_t[]>(capacity); // zero-filled
         slotMask = capacity - 1;
-        for (size_t i = 0; i < members.size(); ++i)
+        for (size_t i = 0; i < size(); ++i)
             placeInIndex(i);
     }
 
@@ -234,11 +256,18 @@ struct DictionaryNode : Node {
     {
         const qsizetype existing = find(key);
         if (existing >= 0) {
-            members[size_t(existing)].value = std::move(value);
+            values[size_t(existing)] = std::move(value);
             return;
         }
-        members.push_back(Member{key, std::move(value)});
-        const size_t n = members.size();
+        if (values.size() == values.capacity()) {
+            // Both lists grow together, by as much, in few steps.
+            const size_t capacity = std::max<size_t>(8, 2 * values.capacity());
+            values.reserve(capacity);
+            keys.reserve(qsizetype(capacity));
+        }
+        keys.append(key);
+        values.push_back(std::move(value));
+        const size_t n = size();
         if (n <= kIndexThreshold)
             return;
         if (!table || n * 2 > slotMask + 1)
@@ -247,6 +276,22 @@ struct DictionaryNode : Node {
             placeInIndex(n - 1);
     }
 };
+
+// True when no key of a short list repeats. The list met last is
+// remembered, so that records sharing one list are checked once, not each
+// time.
+bool shortKeysAreDistinct(const QStringList &keys)
+{
+    thread_local QStringList tLastDistinct;
+    if (keys.size() == tLastDistinct.size() && keys.constData() == tLastDistinct.constData())
+        return true; // the same shared list, checked before
+    for (qsizetype i = 1; i < keys.size(); ++i)
+        for (qsizetype j = 0; j < i; ++j)
+            if (keys.at(i) == keys.at(j))
+                return false;
+    tLastDistinct = keys;
+    return true;
+}
 
 BooleanNode gTrue(true);
 BooleanNode gFalse(false);
@@ -330,7 +375,34 @@ Value &Value::operator=(Value &&other) noexcept
 
 Value::~Value() { release(m_node); }
 
-Value Value::dictionary(qsizetype reserve) { return Value(makeContainer<DictionaryNode>(reserve)); }
+Value Value::dictionary(qsizetype reserve)
+{
+    DictionaryNode *node = makeContainer<DictionaryNode>(reserve);
+    if (reserve > 0)
+        node->keys.reserve(reserve);
+    return Value(node);
+}
+
+Value Value::dictionary(const QStringList &keys, std::span<Value> values)
+{
+    const size_t n = values.size();
+    DictionaryNode *node = makeContainer<DictionaryNode>(qsizetype(n));
+    Value dict(node);
+    node->keys = keys;
+    for (Value &value : values)
+        node->values.push_back(std::move(value));
+    const bool distinct = size_t(keys.size()) == n
+                          && (n > DictionaryNode::kIndexThreshold ? node->indexDistinctKeys()
+                                                                  : shortKeysAreDistinct(keys));
+    if (distinct)
+        return dict;
+    // Member by member, so that a repeated key keeps its first place and its
+    // last value (and a value without a key is left out).
+    Value rebuilt = dictionary(qsizetype(n));
+    for (size_t i = 0; i < std::min(n, size_t(keys.size())); ++i)
+        rebuilt.insert(keys.at(qsizetype(i)), std::move(node->values[i]));
+    return rebuilt;
+}
 Value Value::array(qsizetype reserve) { return Value(makeContainer<ArrayNode>(reserve)); }
 
 Value Value::string(const QString &text) { return Value(new QStringNode(text)); }
@@ -377,7 +449,7 @@ qsizetype Value::count() const
     if (isArray())
         return qsizetype(as<ArrayNode>(m_node)->elements.size());
     if (isDictionary())
-        return qsizetype(as<DictionaryNode>(m_node)->members.size());
+        return qsizetype(as<DictionaryNode>(m_node)->size());
     return 0;
 }
 
@@ -409,7 +481,10 @@ void Value::reserve(qsizetype capacity)
     if (isArray())
         as<ArrayNode>(m_node)->elements.reserve(size_t(capacity));
     else if (isDictionary())
-        as<DictionaryNode>(m_node)->members.reserve(size_t(capacity));
+    {
+        as<DictionaryNode>(m_node)->keys.reserve(capacity);
+        as<DictionaryNode>(m_node)->values.reserve(size_t(capacity));
+    }
 }
 
 Value Value::value(const QString &key) const
@@ -418,7 +493,7 @@ Value Value::value(const QString &key) const
         return Value();
     const auto *dict = as<DictionaryNode>(m_node);
     const qsizetype position = dict->find(key);
-    return position < 0 ? Value() : dict->members[size_t(position)].value;
+    return position < 0 ? Value() : dict->values[size_t(position)];
 }
 
 bool Value::contains(const QString &key) const
@@ -442,14 +517,14 @@ QString Value::keyAt(qsizetype index) const
 {
     if (!isDictionary() || index < 0 || index >= count())
         return QString();
-    return as<DictionaryNode>(m_node)->members[size_t(index)].key;
+    return as<DictionaryNode>(m_node)->keyAt(size_t(index));
 }
 
 Value Value::valueAt(qsizetype index) const
 {
     if (!isDictionary() || index < 0 || index >= count())
         return Value();
-    return as<DictionaryNode>(m_node)->members[size_t(index)].value;
+    return as<DictionaryNode>(m_node)->values[size_t(index)];
 }
 
 bool operator==(const Value &a, const Value &b)
@@ -499,13 +574,13 @@ bool operator==(const Value &a, const Value &b)
         case Value::Kind::Dictionary: {
             const auto *xd = static_cast<DictionaryNode *>(x->m_node);
             const auto *yd = static_cast<DictionaryNode *>(y->m_node);
-            if (xd->members.size() != yd->members.size())
+            if (xd->size() != yd->size())
                 return false;
-            for (const auto &member : xd->members) {
-                const qsizetype position = yd->find(member.key);
+            for (size_t i = 0; i < xd->size(); ++i) {
+                const qsizetype position = yd->find(xd->keyAt(i));
                 if (position < 0)
                     return false;
-                work.emplace_back(&member.value, &yd->members[size_t(position)].value);
+                work.emplace_back(&xd->values[i], &yd->values[size_t(position)]);
             }
             break;
         }

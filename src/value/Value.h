@@ -3,8 +3,10 @@
 #include "Decimal.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
+#include <span>
 
 // The value tree: a dynamically typed tree of shared, reference-counted nodes.
 //
@@ -41,6 +43,11 @@ public:
     ~Value();
 
     static Value dictionary(qsizetype reserve = 0);
+    // A dictionary of keys[i] -> values[i], taking over the values (they are
+    // left without value). The key list is shared, not copied: dictionaries
+    // made from one list (records with the same keys) hold their keys once. A
+    // repeated key keeps its first place and its last value, as with insert.
+    static Value dictionary(const QStringList &keys, std::span<Value> values);
     static Value array(qsizetype reserve = 0);
     static Value string(const QString &text);
     // The same string made straight from Latin-1 text (ASCII, say), without a

@@ -88,6 +88,41 @@ TEST(Value, ContainersOutgrowTheirReservedRoom)
     }
 }
 
+// Dictionaries made from one shared key list: each keeps its own values, a
+// key added to one is not seen by the other, and repeated keys (in a short
+// or a long list) keep their first place and last value as insert does.
+TEST(Value, DictionariesFromASharedKeyList)
+{
+    const QStringList keys = {"a", "b", "c"};
+    std::vector<Value> first = {Value::integer(1), Value::integer(2), Value::integer(3)};
+    std::vector<Value> second = {Value::integer(4), Value::integer(5), Value::integer(6)};
+    Value x = Value::dictionary(keys, first), y = Value::dictionary(keys, second);
+    EXPECT_TRUE(first[0].isNone()); // taken over
+    x.insert(QStringLiteral("d"), Value::null());
+    y.insert(QStringLiteral("b"), Value::integer(50));
+    EXPECT_EQ(x, dict({{"a", Value::integer(1)}, {"b", Value::integer(2)}, {"c", Value::integer(3)}, {"d", Value::null()}}));
+    EXPECT_EQ(y, dict({{"a", Value::integer(4)}, {"b", Value::integer(50)}, {"c", Value::integer(6)}}));
+    EXPECT_EQ(keys, (QStringList{"a", "b", "c"}));
+    EXPECT_EQ(x.keyAt(3), QStringLiteral("d"));
+
+    for (const int count : {3, 40}) { // a linear scan and an index
+        SCOPED_TRACE(count);
+        QStringList repeated;
+        std::vector<Value> values;
+        for (int i = 0; i < count; ++i) {
+            repeated.append(QString::number(i % (count - 1))); // the first key again at the end
+            values.push_back(Value::integer(i));
+        }
+        const Value d = Value::dictionary(repeated, values);
+        ASSERT_EQ(d.count(), count - 1);
+        EXPECT_EQ(d.keyAt(0), QStringLiteral("0"));
+        EXPECT_EQ(d.value(QStringLiteral("0")).toInt(), count - 1);
+        EXPECT_EQ(d.value(QString::number(count - 2)).toInt(), count - 2);
+    }
+    std::vector<Value> one = {Value::integer(1)};
+    EXPECT_EQ(Value::dictionary(keys, one), dict({{"a", Value::integer(1)}})); // fewer values than keys
+}
+
 TEST(Value, ComparingAndFreeingAVeryDeepTreeNeedsNoDeepStack)
 {
     Value a = nested(100000), b = nested(100000);
