@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QUrl>
 
+#include <array>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -44,25 +46,34 @@ bool isHexDigit(char16_t c)
     return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
 }
 
+// How the quick file URL road treats each ASCII character: taken as it is,
+// the start of an escape, or a reason to leave the text to QUrl (controls,
+// space, "?", "#", DEL).
+enum class URLChar : unsigned char { Plain, Escape, Unusual };
+
+constexpr std::array<URLChar, 128> kURLChars = [] {
+    std::array<URLChar, 128> table{};
+    for (int c = 0; c < 128; ++c)
+        table[c] = c <= ' ' || c == 0x7f || c == '?' || c == '#' ? URLChar::Unusual : URLChar::Plain;
+    table['%'] = URLChar::Escape;
+    return table;
+}();
+
 // "file:///" followed only by printable ASCII other than "?" and "#", every
 // "%" starting a two-digit escape that is neither "%00" nor "%2F".
 bool isPlainFileURL(const QString &url)
 {
     if (!url.startsWith(QLatin1String("file:///")))
         return false;
-    const qsizetype size = url.size();
-    for (qsizetype i = kFileScheme.size(); i < size; ++i) {
-        const char16_t c = url.at(i).unicode();
-        if (c <= u' ' || c >= 0x7f || c == u'?' || c == u'#')
-            return false;
-        if (c != u'%')
+    const char16_t *const end = QStringView(url).utf16() + url.size();
+    for (const char16_t *c = QStringView(url).utf16() + kFileScheme.size(); c != end; ++c) {
+        const URLChar kind = *c < 128 ? kURLChars[*c] : URLChar::Unusual;
+        if (kind == URLChar::Plain)
             continue;
-        if (i + 2 >= size || !isHexDigit(url.at(i + 1).unicode()) || !isHexDigit(url.at(i + 2).unicode()))
+        if (kind == URLChar::Unusual || end - c < 3 || !isHexDigit(c[1]) || !isHexDigit(c[2])
+            || (c[1] == u'0' && c[2] == u'0') || (c[1] == u'2' && (c[2] == u'F' || c[2] == u'f')))
             return false;
-        const char16_t high = url.at(i + 1).unicode(), low = url.at(i + 2).unicode();
-        if ((high == u'0' && low == u'0') || (high == u'2' && (low == u'F' || low == u'f')))
-            return false;
-        i += 2;
+        c += 2;
     }
     return true;
 }
@@ -116,8 +127,7 @@ QString pathForFileURLString(const QString &url)
     // escapes and no query or fragment, is decoded directly (UTF-8, as QUrl
     // does); everything else is parsed by QUrl.
     if (isPlainFileURL(url)) {
-        const QString path = QUrl::fromPercentEncoding(url.mid(kFileScheme.size()).toLatin1());
-        return withoutTrailingSlash(path);
+        return withoutTrailingSlash(QUrl::fromPercentEncoding(QStringView(url).mid(kFileScheme.size()).toLatin1()));
     }
     const QUrl parsed(url);
     if (!parsed.isValid() || !parsed.isLocalFile())
