@@ -127,33 +127,41 @@ bool int32OfText(const QByteArray &text, int32_t *out)
 // Album files repeat a few texts very often (the dozen keys of every record,
 // "Image", "JPEG", empty comments, small keyword numbers): the cache hands out
 // one shared item for them, so a hundred thousand records do not make a
-// hundred thousand copies. A slot taken by another text is simply replaced;
-// the cache never grows.
+// hundred thousand copies. The cache never grows. A text that has been found
+// again since it was stored gets a second chance before another text replaces
+// it, so the texts every record repeats stay while texts that come once (the
+// photo numbers, say) pass through.
 template <typename Item> class TextCache {
 public:
-    static constexpr int kMaxLength = 31;
+    static constexpr int kMaxLength = 29;
 
     // slotCount is a power of two.
     explicit TextCache(size_t slotCount) : m_mask(slotCount - 1), m_slots(slotCount) {}
 
     // The item cached for the text, or null; texts longer than kMaxLength
     // are never cached.
-    const Item *find(const QByteArray &text, size_t *slotOut) const
+    const Item *find(const QByteArray &text, size_t *slotOut)
     {
         if (text.size() > kMaxLength)
             return nullptr;
         const size_t slot = hashOf(text) & m_mask;
         *slotOut = slot;
-        const Slot &entry = m_slots[slot];
+        Slot &entry = m_slots[slot];
         if (entry.used && entry.length == text.size()
-            && std::memcmp(entry.text, text.constData(), size_t(text.size())) == 0)
+            && std::memcmp(entry.text, text.constData(), size_t(text.size())) == 0) {
+            entry.foundAgain = true;
             return &entry.item;
+        }
         return nullptr;
     }
 
     void store(size_t slot, const QByteArray &text, const Item &item)
     {
         Slot &entry = m_slots[slot];
+        if (entry.foundAgain) {
+            entry.foundAgain = false; // the second chance
+            return;
+        }
         entry.used = true;
         entry.length = uint8_t(text.size());
         std::memcpy(entry.text, text.constData(), size_t(text.size()));
@@ -171,6 +179,7 @@ private:
 
     struct Slot {
         bool used = false;
+        bool foundAgain = false;
         uint8_t length = 0;
         char text[kMaxLength];
         Item item;
@@ -179,12 +188,14 @@ private:
     std::vector<Slot> m_slots;
 };
 
-// Cache slots for an input of this size: a few thousand for a big file, a
-// few dozen for a small one, so small inputs parse without big set-up costs.
+// Cache slots for an input of this size: a few hundred for a big file (the
+// texts worth sharing are few, and a small cache stays in the processor's
+// cache), a few dozen for a small one, so small inputs parse without big
+// set-up costs.
 size_t cacheSlotsFor(qsizetype inputSize)
 {
     size_t slotCount = 64;
-    while (slotCount < 4096 && qsizetype(slotCount) * 256 < inputSize)
+    while (slotCount < 512 && qsizetype(slotCount) * 256 < inputSize)
         slotCount *= 2;
     return slotCount;
 }
@@ -380,23 +391,28 @@ private:
     }
 
     // The key list of a dictionary that ends here. Records repeat a few
-    // lists of the same interned keys: a small cache hands out one shared
-    // list for each, so a record holds no keys of its own.
+    // lists of the same keys: a small cache hands out one shared list for
+    // each, so a record holds no keys of its own. Lists are matched by their
+    // texts, so sharing does not depend on the key cache handing out the same
+    // QString every time.
     QStringList keyList(size_t start, size_t count)
     {
         const QString *keys = m_keys.data() + start;
         if (count > kMaxSharedKeyList)
             return QStringList(keys, keys + count);
         size_t h = count;
-        for (size_t i = 0; i < count; ++i)
-            h = h * 31 + size_t(reinterpret_cast<uintptr_t>(keys[i].constData()));
+        for (size_t i = 0; i < count; ++i) {
+            const QString &key = keys[i];
+            h = h * 31 + size_t(key.size());
+            if (!key.isEmpty())
+                h = h * 31 + key.front().unicode() * 7 + key.back().unicode();
+        }
         QStringList &cached = m_keyLists[(h ^ (h >> 17)) % m_keyLists.size()];
-        // The cached list keeps its keys alive, so a key at the same address
-        // is the same key.
         bool same = size_t(cached.size()) == count;
-        for (size_t i = 0; same && i < count; ++i)
-            same = cached.at(qsizetype(i)).constData() == keys[i].constData()
-                   && cached.at(qsizetype(i)).size() == keys[i].size();
+        for (size_t i = 0; same && i < count; ++i) {
+            const QString &known = cached.at(qsizetype(i));
+            same = known.constData() == keys[i].constData() ? known.size() == keys[i].size() : known == keys[i];
+        }
         if (!same)
             cached = QStringList(keys, keys + count);
         return cached;

@@ -195,6 +195,28 @@ TEST(PropertyList, KeysAreSharedBetweenRecords)
     EXPECT_EQ(a.constData(), b.constData()); // one shared text
 }
 
+// A big file of records, each under a key of its own: the keys every record
+// repeats stay shared however many keys come only once, and so do the records'
+// strings that repeat.
+TEST(PropertyList, RepeatedKeysStaySharedAmongKeysThatComeOnce)
+{
+    constexpr int kRecords = 20000;
+    QByteArray body = "<dict>";
+    for (int i = 0; i < kRecords; ++i)
+        body += "<key>" + QByteArray::number(i * 7919) + "</key><dict><key>MediaType</key><string>Image</string>"
+                "<key>Caption</key><string>IMG_" + QByteArray::number(i) + "</string></dict>";
+    const Value root = propertyListFromData(plist(body + "</dict>"));
+    ASSERT_EQ(root.count(), kRecords);
+    const Value first = root.valueAt(0);
+    for (int i = 0; i < kRecords; ++i) {
+        const Value record = root.valueAt(i);
+        ASSERT_EQ(root.keyAt(i), QString::number(i * 7919));
+        ASSERT_EQ(record.value(QStringLiteral("Caption")).toString(), QStringLiteral("IMG_%1").arg(i));
+        ASSERT_EQ(record.keyAt(1).constData(), first.keyAt(1).constData()) << i;
+        ASSERT_TRUE(record.value(QStringLiteral("MediaType")).isSameNode(first.value(QStringLiteral("MediaType")))) << i;
+    }
+}
+
 TEST(PropertyList, DuplicateKeyKeepsLastValue)
 {
     const Value root = propertyListFromData(
