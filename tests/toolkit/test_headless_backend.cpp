@@ -2,98 +2,51 @@
 
 #include <gtest/gtest.h>
 
+#include <QStringList>
+
 using toolkit::SavePanel;
 using toolkit::headless::Backend;
 using toolkit::headless::ScopedBackend;
 
-TEST(HeadlessBackend, AnswersRunsInScriptOrderAndRecordsEachRun)
+TEST(HeadlessBackend, FreshPanelsAnswerFromTheScriptAndRecordEachRun)
 {
     Backend backend;
-    backend.confirmNextRunWith("/tmp/out/first.json");
+    ScopedBackend installed(backend);
+    for (const char *path : {"/d/Trip.JSON", "/d.json/Trip.txt", "/d/.json"})
+        backend.confirmNextRunWith(path);
     backend.cancelNextRun();
-    backend.confirmNextRunWith("/tmp/out/third.json");
-    EXPECT_EQ(backend.pendingAnswers(), 3u);
-
-    auto first = backend.makeSavePanel();
-    first->setRequiredFileType("json");
-    EXPECT_EQ(first->runModalForDirectory("/home/u/Desktop", "Trip"), SavePanel::kOK);
-    EXPECT_EQ(first->filename(), "/tmp/out/first.json");
-
-    auto second = backend.makeSavePanel();
-    second->setRequiredFileType("json");
-    EXPECT_NE(second->runModalForDirectory("/home/u/Desktop", "Other"), SavePanel::kOK);
-    EXPECT_TRUE(second->filename().isEmpty());
-
-    auto third = backend.makeSavePanel();
-    EXPECT_EQ(third->runModalForDirectory("/elsewhere", ""), SavePanel::kOK);
-    EXPECT_EQ(third->filename(), "/tmp/out/third.json");
-
-    // The script is used up: a further run is a cancel.
-    auto fourth = backend.makeSavePanel();
-    EXPECT_NE(fourth->runModalForDirectory("/x", "y"), SavePanel::kOK);
-
-    EXPECT_EQ(backend.pendingAnswers(), 0u);
-    EXPECT_EQ(backend.savePanelsMade(), 4);
-    const auto &runs = backend.savePanelRuns();
-    ASSERT_EQ(runs.size(), 4u);
-    EXPECT_EQ(runs[0].directory, "/home/u/Desktop");
-    EXPECT_EQ(runs[0].proposedFile, "Trip");
-    EXPECT_EQ(runs[0].requiredFileType, "json");
-    EXPECT_TRUE(runs[0].confirmed);
-    EXPECT_EQ(runs[1].proposedFile, "Other");
-    EXPECT_FALSE(runs[1].confirmed);
-    EXPECT_EQ(runs[2].directory, "/elsewhere");
-    EXPECT_TRUE(runs[2].requiredFileType.isEmpty()); // this panel was never given a type
-    EXPECT_FALSE(runs[3].confirmed);
+    backend.confirmNextRunWith("/d/plain");
+    QStringList runs; // directory|proposed name|required type|chosen path, or "-" for a cancel
+    const auto answer = [&](SavePanel &panel, const char *directory, const char *file) {
+        const bool ok = panel.runModalForDirectory(directory, file) == SavePanel::kOK;
+        const auto &run = backend.savePanelRuns().back();
+        EXPECT_TRUE(run.confirmed == ok && run.chosenPath == panel.filename()) << qPrintable(panel.filename());
+        runs << QStringList{run.directory, run.proposedFile, run.requiredFileType, ok ? run.chosenPath : "-"}.join('|');
+    };
+    auto typed = toolkit::savePanel();
+    typed->setRequiredFileType("json");
+    for (const char *file : {"A", "B", "C", "D"})
+        answer(*typed, "/home/u", file);
+    auto fresh = toolkit::savePanel(); // a new panel: no required type carried over
+    answer(*fresh, "/elsewhere", "");
+    answer(*fresh, "/x", "y"); // the script is used up: a cancel
+    EXPECT_EQ(backend.savePanelsMade(), 2);
+    EXPECT_EQ(runs, QStringList({"/home/u|A|json|/d/Trip.JSON", "/home/u|B|json|/d.json/Trip.txt.json",
+                                 "/home/u|C|json|/d/.json.json", "/home/u|D|json|-", "/elsewhere|||/d/plain",
+                                 "/x|y||-"}));
 }
 
-TEST(HeadlessBackend, ConfirmedPathCarriesTheRequiredExtension)
+TEST(HeadlessBackend, CountsBeepsWhileInstalledForAScope)
 {
-    struct Case {
-        const char *answer;
-        const char *expected;
-    };
-    const Case cases[] = {
-        {"/d/Trip.json", "/d/Trip.json"},
-        {"/d/Trip.JSON", "/d/Trip.JSON"},
-        {"/d/Trip", "/d/Trip.json"},
-        {"/d/Trip.txt", "/d/Trip.txt.json"},
-        {"/d/.json", "/d/.json.json"},      // a bare extension is no file name
-        {"/d.json/Trip", "/d.json/Trip.json"}, // only the file name counts
-    };
-    for (const Case &c : cases) {
-        Backend backend;
-        backend.confirmNextRunWith(c.answer);
-        auto panel = backend.makeSavePanel();
-        panel->setRequiredFileType("json");
-        ASSERT_EQ(panel->runModalForDirectory("/d", "Trip"), SavePanel::kOK) << c.answer;
-        EXPECT_EQ(panel->filename(), c.expected) << c.answer;
-        EXPECT_EQ(backend.savePanelRuns().back().chosenPath, c.expected);
-    }
-}
-
-TEST(HeadlessBackend, CountsBeepsAndInstallsItselfForAScope)
-{
-    EXPECT_EQ(toolkit::backend(), nullptr);
-    EXPECT_EQ(toolkit::savePanel(), nullptr); // no backend: no panel
-    toolkit::beep();                          // and a beep is nothing
-
-    Backend outer;
+    EXPECT_EQ(toolkit::savePanel(), nullptr); // no backend yet: no panel, and a beep does nothing
+    toolkit::beep();
+    Backend outer, inner;
+    ScopedBackend installOuter(outer);
     {
-        ScopedBackend installOuter(outer);
-        EXPECT_EQ(toolkit::backend(), &outer);
-        {
-            Backend inner;
-            ScopedBackend installInner(inner);
-            toolkit::beep();
-            toolkit::beep();
-            EXPECT_NE(toolkit::savePanel(), nullptr);
-            EXPECT_EQ(inner.beepCount(), 2);
-            EXPECT_EQ(inner.savePanelsMade(), 1);
-        }
-        EXPECT_EQ(toolkit::backend(), &outer);
+        ScopedBackend installInner(inner);
         toolkit::beep();
-        EXPECT_EQ(outer.beepCount(), 1);
+        toolkit::beep();
     }
-    EXPECT_EQ(toolkit::backend(), nullptr);
+    toolkit::beep(); // the outer backend is back in place
+    EXPECT_EQ(std::pair(inner.beepCount(), outer.beepCount()), std::pair(2, 1));
 }

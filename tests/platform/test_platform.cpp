@@ -1,0 +1,132 @@
+#include "Files.h"
+#include "Paths.h"
+#include "SystemLog.h"
+#include "TextNumber.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <pwd.h>
+#include <unistd.h>
+
+static QString qs(const char *text) { return QString::fromUtf8(text); }
+
+TEST(Paths, HomeFolderFromHomeVariableElsePasswordDatabase)
+{
+    const QByteArray saved = qgetenv("HOME");
+    qputenv("HOME", "/Users/example//");
+    EXPECT_EQ(homeFolder(), qs("/Users/example"));
+    qputenv("HOME", "");
+    const QString fallback = homeFolder();
+    qunsetenv("HOME");
+    EXPECT_EQ(homeFolder(), fallback);
+    qputenv("HOME", saved);
+    EXPECT_EQ(fallback, QFile::decodeName(getpwuid(getuid())->pw_dir));
+    EXPECT_EQ(appendingPathComponent(qs("/Users/example/"), qs("/Pictures")), qs("/Users/example/Pictures"));
+}
+
+TEST(Paths, FileURLsRoundTripAndNamesAreShown)
+{
+    for (const char *raw : {"/a b.jpg", "/tmp/100% real.jpg", "/tmp/track #1?.jpg", "/tmp/literal%20name.jpg", "/",
+                            "/tmp/Ca\xc3\xb1\xc3\xb3n/\xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80.jpg",
+                            "/tmp/a+b&c=d;e,(1)!$'@[x]:~\"<>{|}^`\\.jpg"}) {
+        SCOPED_TRACE(raw);
+        const QString url = fileURLStringForPath(qs(raw)); // the text Qt's own URL class gives
+        EXPECT_EQ(url, QUrl::fromLocalFile(qs(raw)).toString(QUrl::FullyEncoded));
+        EXPECT_EQ(pathForFileURLString(url), qs(raw));
+    }
+    for (const char *url : {"file:///a%41%c3%a9", "file:///a%2Fb", "file:///a%2fb", "file:///a%00b", "file:///a%zz",
+                            "file:///a?b", "file:///a#b"})
+        EXPECT_EQ(pathForFileURLString(qs(url)), QUrl(qs(url)).toLocalFile()) << url;
+    EXPECT_EQ(fileURLStringForPath(qs("/a b.jpg")), qs("file:///a%20b.jpg"));
+    EXPECT_EQ(pathForFileURLString(qs("file:///Users/example/Pictures/")), qs("/Users/example/Pictures"));
+    EXPECT_TRUE(pathForFileURLString(qs("http://example.com/a.jpg")).isNull());
+    EXPECT_EQ(displayNameAtPath(qs("/Users/example/Beach Day/")), qs("Beach Day"));
+}
+
+TEST(Paths, TildeOnlyForHomeOrPathsBelowIt)
+{
+    const struct { const char *path, *home, *expected; } cases[] = {
+        {"/Users/example/Pictures/a.jpg", "/Users/example", "~/Pictures/a.jpg"}, {"/Users", "/Users/example", "/Users"},
+        {"/Users/example", "/Users/example", "~"}, {"/Users/example/", "/Users/example", "~/"},
+        {"/Users/example/a", "/Users/example/", "~/a"}, {"/Users/examplex/a", "/Users/example", "/Users/examplex/a"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(abbreviatingWithTildeInPath(qs(c.path), qs(c.home)), qs(c.expected)) << c.path << " " << c.home;
+}
+
+TEST(Files, ReadsWholeFileOrNamesPathAndReason)
+{
+    QTemporaryDir dir;
+    const QString plain = dir.filePath(qs("plain"));
+    const QByteArray bytes = QByteArray("a\0b", 3) + QByteArray(200000, 'x');
+    ASSERT_TRUE(writeFileAtomically(plain, bytes));
+    EXPECT_EQ(readWholeFile(plain), bytes);
+    QStringList reasons; // each failure gives its own reason
+    for (const QString &path : {dir.filePath(qs("missing")), dir.path(), plain + qs("/below")}) {
+        QString error;
+        EXPECT_FALSE(readWholeFile(path).has_value() || readWholeFile(path, &error).has_value()) << qPrintable(path);
+        EXPECT_TRUE(error.contains(path) && !error.contains(u'\n')) << qPrintable(error);
+        reasons << error.remove(path);
+    }
+    EXPECT_EQ(reasons.removeDuplicates(), 0) << qPrintable(reasons.join(u'|'));
+}
+
+TEST(Files, AsciiBytesOrNothing)
+{
+    EXPECT_EQ(asciiBytes(qs("{\"a\" : \"/x y\"}\x7f")), QByteArray("{\"a\" : \"/x y\"}\x7f"));
+    for (const QString &text : {QString(QChar(0x80)), qs("caf\u00e9"), qs("\U0001F600"), QString(QChar(0xFFFF))})
+        EXPECT_FALSE(asciiBytes(text).has_value()) << text.toStdString();
+}
+
+TEST(Files, AtomicWriteReplacesAllOrNothing)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(qs("out.json"));
+    ASSERT_TRUE(writeFileAtomically(target, QByteArray(5000, 'o')));
+    QFile before(target); // a reader from before the write keeps the old file: it is replaced, not rewritten
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(writeFileAtomically(target, "{}"));
+    EXPECT_EQ(before.readAll(), QByteArray(5000, 'o'));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(qs("folder")));
+    for (const QString &path : {target + qs("/below.json"), dir.filePath(qs("folder"))}) {
+        QString error;
+        EXPECT_FALSE(writeFileAtomically(path, "new", &error)) << path.toStdString();
+        EXPECT_TRUE(!error.isEmpty() && !error.contains(u'\n')) << error.toStdString();
+    }
+    EXPECT_EQ(readWholeFile(target), QByteArray("{}"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2);
+}
+
+TEST(SystemLog, OneVerbatimLinePerCallToSinkAndStandardError)
+{
+    QStringList lines;
+    const auto capture = [&](bool echo) {
+        setLogSink([&](const QString &line) { lines.append(line); }, echo);
+        testing::internal::CaptureStderr();
+        systemLog(qs("100% %@ %s %n caf\u00e9"));
+        systemLog(QString());
+        setLogSink(nullptr); // removing the sink restores the echo
+        systemLog(qs("gone"));
+        return testing::internal::GetCapturedStderr();
+    };
+    EXPECT_EQ(capture(true), "100% %@ %s %n caf\xc3\xa9\n\ngone\n");
+    EXPECT_EQ(capture(false), "gone\n");
+    EXPECT_EQ(lines, QStringList({qs("100% %@ %s %n caf\u00e9"), {}, qs("100% %@ %s %n caf\u00e9"), {}}));
+}
+
+TEST(TextNumber, LeadingIntegerSaturatingToInt32)
+{
+    const struct { const char *text; int32_t expected; } cases[] = {
+        {" 64", 64}, {"720 px", 720}, {"-5", -5}, {"", 0}, {"abc", 0}, {"+7", 7}, {"2.5", 2}, {"\xc2\xa0\t12", 12},
+        {"- 5", 0}, {"+-5", 0}, {"\xd9\xa3", 0}, {"2147483647", INT32_MAX}, {"2147483648", INT32_MAX},
+        {"-2147483648", INT32_MIN}, {"-2147483649", INT32_MIN}, {"-99999999999999999999", INT32_MIN},
+        {"99999999999999999999", INT32_MAX},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(intValueOfText(qs(c.text)), c.expected) << '"' << c.text << '"';
+}
