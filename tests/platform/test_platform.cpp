@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -40,12 +41,33 @@ TEST(Paths, FileURLsRoundTripAndNamesAreShown)
         EXPECT_EQ(pathForFileURLString(url), qs(raw));
     }
     for (const char *url : {"file:///a%41%c3%a9", "file:///a%2Fb", "file:///a%2fb", "file:///a%00b", "file:///a%zz",
-                            "file:///a?b", "file:///a#b"})
+                            "file:///a?b", "file:///a#b", "file:///a%2", "file:///a%C3b%E2%82", "file:///a b\xc3\xa9",
+                            "file://localhost/a", "FILE:///a"})
         EXPECT_EQ(pathForFileURLString(qs(url)), QUrl(qs(url)).toLocalFile()) << url;
     EXPECT_EQ(fileURLStringForPath(qs("/a b.jpg")), qs("file:///a%20b.jpg"));
     EXPECT_EQ(pathForFileURLString(qs("file:///Users/example/Pictures/")), qs("/Users/example/Pictures"));
     EXPECT_TRUE(pathForFileURLString(qs("http://example.com/a.jpg")).isNull());
     EXPECT_EQ(displayNameAtPath(qs("/Users/example/Beach Day/")), qs("Beach Day"));
+}
+
+// Random absolute paths (delimiters, controls, non-ASCII, lone surrogates) get
+// the text QUrl gives, and every well-formed one comes back from it.
+TEST(Paths, RandomPathsGiveQUrlsFileURLText)
+{
+    const QString pool = qs("aZ09 /-._~%!$&'()*+,;=:@[]?#\"<>\\^`{|}\t\x7f\xc3\xa9\xe4\xb8\xad") + QChar(0xd800);
+    QRandomGenerator random(7);
+    for (int round = 0; round < 3000; ++round) {
+        QString path = qs(random.bounded(4) ? "/x" : "/\xf0\x9f\x98\x80");
+        for (int length = random.bounded(12); length > 0; --length)
+            path += pool.at(random.bounded(pool.size()));
+        const QString url = fileURLStringForPath(path);
+        ASSERT_EQ(url, QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)) << qPrintable(path);
+        while (path.size() > 1 && path.endsWith(u'/'))
+            path.chop(1);
+        if (path.isValidUtf16()) {
+            ASSERT_EQ(pathForFileURLString(url), path) << qPrintable(url);
+        }
+    }
 }
 
 TEST(Paths, TildeOnlyForHomeOrPathsBelowIt)
