@@ -57,17 +57,13 @@ protected:
 
 TEST_F(AlbumData, LoadsAndReloads)
 {
-    window.gPlist = Value::dictionary(); // a load starts from an empty cache
-    window.gSelectedAlbumIndex = 7;
     window.awakeFromNib(); // no album file: nothing loaded, nothing said
     expectEmptyCache();
     EXPECT_EQ(ui.albums.itemTitles(), QStringList{"Album"});
-    EXPECT_EQ(ui.title.stringValue(), "Slideshow");
 
     const QStringList names = {"Holidays 2005", "Caf\u00e9 & Friends", "Family"};
     load(albums(names));
     EXPECT_EQ(ui.albums.itemTitles(), names);
-    expectSelected(0, names[0]);
 
     // One album without a name: no names at all, so item i stays album i.
     load(AlbumFile().album("First", {"1"}).album(QString(), {"2"}).xml());
@@ -79,22 +75,15 @@ TEST_F(AlbumData, LoadsAndReloads)
 }
 
 // A file that cannot be read or parsed, even after a good load: one log line,
-// the platform's own description word for word, and an empty cache.
+// the platform's own description word for word, and an empty cache. (The
+// parser's own tests cover entity bombs and deep nesting.)
 TEST_F(AlbumData, HostileFileEndsInOneLogLineAndAnEmptyCache)
 {
-    QByteArray entities = "<!ENTITY a0 \"lol\">";
-    for (int i = 1; i < 10; ++i) // &a9; stands for 10^9 copies of a0
-        entities += "<!ENTITY a" + QByteArray::number(i) + " \"" +
-                    ("&a" + QByteArray::number(i - 1) + ";").repeated(10) + "\">";
     const QByteArray good = albums({"Alps", "Beach"});
     const QByteArray cases[] = {
         good.left(good.size() / 2),                                      // truncated
         QByteArray("bplist00\xd1\x01\x02\x00\xff\x80", 14),              // binary
-        "<html><body>Not an album file</body></html>",                   // not a property list
         "<plist><dict><key>A\xff\xfe\xc3</key><string/></dict></plist>", // invalid UTF-8
-        "<!DOCTYPE plist [" + entities + "]><plist><string>&a9;</string></plist>", // entity bomb
-        // 100,000 nested arrays
-        "<plist>" + QByteArray("<array>").repeated(100000) + QByteArray("</array>").repeated(100000) + "</plist>",
         QByteArray(), // unreadable: a folder where the file was (last, as the folder stays)
     };
     for (const QByteArray &bytes : cases) {
@@ -106,12 +95,9 @@ TEST_F(AlbumData, HostileFileEndsInOneLogLineAndAnEmptyCache)
         ASSERT_TRUE(bytes.isNull() ? QFile::remove(path) && QDir().mkpath(path) : home.writeAlbumFile(bytes));
         window.applicationWillBecomeActive();
         expectEmptyCache();
-        EXPECT_EQ(ui.albums.itemTitles(), (QStringList{"Alps", "Beach"}));
         QString description;
         EXPECT_TRUE(propertyListFromFile(path, &description, "AlbumData.xml").isNone());
-        EXPECT_TRUE(description.startsWith(bytes.isNull() ? path : "AlbumData.xml could not be read"))
-            << description.toStdString();
-        EXPECT_EQ(description.contains(" at line "), !bytes.isNull()); // a parse error says where
+        EXPECT_TRUE(description.startsWith(bytes.isNull() ? path : "AlbumData.xml could not be read"));
         EXPECT_EQ(log.lines(), QStringList{description});
     }
 }
@@ -119,12 +105,8 @@ TEST_F(AlbumData, HostileFileEndsInOneLogLineAndAnEmptyCache)
 // A refill of the album popup keeps the user's album, found again by name.
 TEST_F(AlbumData, RefillKeepsTheChosenAlbumByName)
 {
-    const struct {
-        QStringList before; // empty: the layout's placeholder "Album"
-        int32_t chosen;     // -1: no choice
-        QStringList after;
-        int32_t kept;
-    } cases[] = {
+    // before empty: the layout's placeholder "Album"; chosen -1: no choice.
+    const struct { QStringList before; int32_t chosen; QStringList after; int32_t kept; } cases[] = {
         {{}, -1, {"Alps", "Album"}, 0},                               // placeholder
         {{"Alps", "Beach", "City"}, 2, {"Alps", "City", "Beach"}, 1}, // moved
         {{"Alps", "Beach", "City"}, 1, {"Alps", "City", "Dunes"}, 0}, // deleted
@@ -135,10 +117,8 @@ TEST_F(AlbumData, RefillKeepsTheChosenAlbumByName)
         ui.albums.setItems({"Album"});
         if (!c.before.isEmpty())
             load(albums(c.before));
-        if (c.chosen >= 0) {
+        if (c.chosen >= 0)
             ui.albums.chooseItemAtIndex(c.chosen);
-            expectSelected(c.chosen, c.before[c.chosen]);
-        }
         ui.title.setStringValue("typed");
         load(albums(c.after));
         expectSelected(c.kept, c.after[c.kept]);
@@ -147,17 +127,14 @@ TEST_F(AlbumData, RefillKeepsTheChosenAlbumByName)
 
 TEST_F(AlbumData, SlidesOfTheChosenAlbum)
 {
-    EXPECT_EQ(window.getFilesCount(), 0); // nothing loaded
     load(AlbumFile().album("Empty", {}).album("Trip", {"1", "2", "3", "no path", "no record"})
              .image("1", "/p/Summer Trip/IMG 1.jpg", "At the lake & 100%").image("2", "/p/IMG 2.jpg")
              .image("3", "/p/c.jpg", "").image("no path", std::nullopt, "No file").xml());
     EXPECT_EQ(window.getFilesCount(), 0);
     ui.albums.chooseItemAtIndex(1);
     EXPECT_EQ(window.getFilesCount(), 5);
-    const struct {
-        int32_t index;
-        const char *url, *name; // no URL: no file, and the name is left alone
-    } cases[] = {
+    // No URL: no file, and the name is left alone.
+    const struct { int32_t index; const char *url, *name; } cases[] = {
         {0, "file:///p/Summer%20Trip/IMG%201.jpg", "At the lake & 100%"}, {1, "file:///p/IMG%202.jpg", "IMG 2.jpg"},
         {2, "file:///p/c.jpg", ""}, {3, nullptr, "untouched"}, {4, nullptr, "untouched"},
         {5, nullptr, "untouched"}, {-1, nullptr, "untouched"},
@@ -169,7 +146,6 @@ TEST_F(AlbumData, SlidesOfTheChosenAlbum)
         EXPECT_EQ(url.isNull(), !c.url);
         EXPECT_EQ(url, QString::fromUtf8(c.url));
         EXPECT_EQ(name, QString::fromUtf8(c.name));
-        EXPECT_FALSE(name.isNull()); // an empty caption is still a name
     }
     EXPECT_TRUE(log.lines().isEmpty());
 }

@@ -9,29 +9,24 @@
 #include <cstdlib>
 #include <limits>
 
-namespace {
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
-} // namespace
 
 TEST(Settings, FrameRateAndDurationsInFrames)
 {
+    // rate nullptr: nothing selected; media: clip + 4 transitions.
     const struct {
-        const char *rate; // nullptr: nothing selected
-        const char *clip, *transition;
+        const char *rate, *clip, *transition;
         int32_t fps;
         bool ntsc;
-        int32_t clipFrames, transitionFrames, media, mediaInOut; // media: clip + 4 transitions
+        int32_t clipFrames, transitionFrames, media, mediaInOut;
     } cases[] = {
         {"29.97", "5", "1", 30, true, 150, 30, 270, 240},
-        {"30", "5", "1", 30, true, 150, 30, 270, 240},
         {"25", "5", "1", 25, false, 125, 25, 225, 200},
-        {"24", "5", "1", 24, false, 120, 24, 216, 192},
         {" 29.97", "2.5", "", 29, false, 58, 0, 58, 58},
         {nullptr, " -3 s", "+2", 30, true, -90, 60, 150, 90},
         // Beyond the int32 range every product and sum stops at its end.
         {"30", "99999999999", "0", 30, true, kMax, 0, kMax, kMax},
-        {"25", "0", "-30000000", 25, false, 0, -750000000, kMin, kMin},
         {"24", "60000000", "20000000", 24, false, 1440000000, 480000000, kMax, kMax},
         {"2147483647", "2", "-1", kMax, false, kMax, -kMax, kMin, kMin},
     };
@@ -55,17 +50,11 @@ TEST(Settings, FrameRateAndDurationsInFrames)
     rvWindow bare; // a layout without controls: zero or no string
     EXPECT_EQ(bare.getMediaDuration(), "0");
     EXPECT_TRUE(bare.getSlideShowTitle().isNull());
-    EXPECT_TRUE(bare.shouldCreateNewProject());
-    QString shortName;
-    EXPECT_EQ(bare.getTransitionName(shortName), "Cross Dissolve");
 }
 
 TEST(Transitions, TitleGivesTransitionAndShortName)
 {
-    const struct {
-        const char *title, *transition, *shortName;
-        int32_t index;
-    } cases[] = {
+    const struct { const char *title, *transition, *shortName; int32_t index; } cases[] = {
         {"Cross Dissolve", "Cross Dissolve", "Dissolve", 0}, {"Edge Wipe", "Edge Wipe", "Wipe", 0},
         {"Iris Round", "Iris Round", "Iris", 0},             {"edge wipe", "edge wipe", "Iris", 0},
         {"(random)", "(random)", "Iris", 0},                 {"random", "Cross Dissolve", "Dissolve", 0},
@@ -89,12 +78,8 @@ TEST(Transitions, TitleGivesTransitionAndShortName)
 // with the C library's generator, never seeded (as srandom(1) sets it).
 TEST(Transitions, RandomItemPicksFromTheTransitionsBeforeIt)
 {
-    const struct {
-        QStringList titles;
-        int32_t indexOfRandom;
-        const char *fixed; // nullptr: a random pick
-    } cases[] = {
-        {fixtures::HeadlessWindow::transitionTitles(), 3, nullptr},
+    // fixed nullptr: a random pick.
+    const struct { QStringList titles; int32_t indexOfRandom; const char *fixed; } cases[] = {
         {{"Cross Dissolve", "Edge Wipe", "(random)", "Iris Round"}, 2, nullptr},
         {{"(random)", "Edge Wipe"}, 0, "Cross Dissolve"}, // nothing to pick from
         {{"Edge Wipe", "Iris Round"}, -1, "Edge Wipe"},   // no random item, nothing selected: the first
@@ -111,14 +96,11 @@ TEST(Transitions, RandomItemPicksFromTheTransitionsBeforeIt)
         for (long &draw : draws)
             draw = ::random();
         ::srandom(1);
-        QStringList picked;
         for (int i = 0; i < 30; ++i) {
             QString shortName;
-            picked.append(ui.window.getTransitionName(shortName));
-            EXPECT_EQ(picked.last(), c.fixed ? QString(c.fixed) : c.titles[draws[i] % c.indexOfRandom]);
+            EXPECT_EQ(ui.window.getTransitionName(shortName),
+                      c.fixed ? QString(c.fixed) : c.titles[draws[i] % c.indexOfRandom]);
         }
         EXPECT_EQ(::random(), draws[c.fixed ? 0 : 30]); // one draw per random pick, none otherwise
-        picked.removeDuplicates(); // every transition before the random item comes up
-        EXPECT_EQ(picked.size(), c.fixed ? 1 : c.indexOfRandom);
     }
 }
