@@ -37,14 +37,6 @@ protected:
             EXPECT_TRUE(v->isNone());
         EXPECT_EQ(window.gSelectedAlbumIndex, 0);
     }
-    // Popup, window index, photo keys and title all stand for album `name`.
-    void expectSelected(int32_t index, const QString &name)
-    {
-        EXPECT_EQ(ui.albums.indexOfSelectedItem(), index);
-        EXPECT_EQ(window.gSelectedAlbumIndex, index);
-        EXPECT_EQ(ui.title.stringValue(), name);
-        EXPECT_EQ(window.gKeysForAlbum.at(0).toString(), name + "1");
-    }
 
     // "%" in the home folder's name: a log line naming a path must keep it.
     fixtures::TemporaryHome home{"100% %s %@ %n"};
@@ -121,7 +113,11 @@ TEST_F(AlbumData, RefillKeepsTheChosenAlbumByName)
             ui.albums.chooseItemAtIndex(c.chosen);
         ui.title.setStringValue("typed");
         load(albums(c.after));
-        expectSelected(c.kept, c.after[c.kept]);
+        // Popup, window index, title and photo keys all stand for the kept album.
+        EXPECT_EQ(ui.albums.indexOfSelectedItem(), c.kept);
+        EXPECT_EQ(window.gSelectedAlbumIndex, c.kept);
+        EXPECT_EQ(ui.title.stringValue(), c.after[c.kept]);
+        EXPECT_EQ(window.gKeysForAlbum.at(0).toString(), c.after[c.kept] + "1");
     }
 }
 
