@@ -80,24 +80,23 @@ void MainWindowAssembly::awake()
 
 void MainWindowAssembly::activationChanged(Qt::ApplicationState state)
 {
-    if (state != Qt::ApplicationActive)
-        return;
-    if (m_saving) {
-        m_reloadAfterSave = true;
-        return;
-    }
-    WaitCursor waitCursor;
-    m_window.applicationWillBecomeActive();
+    if (state == Qt::ApplicationActive)
+        load(&rvWindow::applicationWillBecomeActive);
 }
 
 void MainWindowAssembly::reload()
+{
+    load(&rvWindow::refreshIPhotoData);
+}
+
+void MainWindowAssembly::load(void (rvWindow::*operation)())
 {
     if (m_saving) {
         m_reloadAfterSave = true;
         return;
     }
     WaitCursor waitCursor;
-    m_window.refreshIPhotoData();
+    (m_window.*operation)();
 }
 
 void MainWindowAssembly::save()

@@ -48,6 +48,9 @@ public:
 
 private:
     void activationChanged(Qt::ApplicationState state);
+    // Runs one of the window's loads under a wait cursor, or holds it back
+    // until the save in progress is over.
+    void load(void (rvWindow::*operation)());
 
     // Declared in destruction order's reverse: the widgets outlive the
     // adapters, the adapters outlive the window that points at them.
