@@ -43,4 +43,4 @@ if [ "$sample" = 1 ]; then
   echo "Saved slideshows go to $HOME/Desktop"
 fi
 
-exec "$build/src/toolkit/qt/slideshow-exporter" ${args[@]+"${args[@]}"}
+exec "$build/src/gui/slideshow-exporter" ${args[@]+"${args[@]}"}

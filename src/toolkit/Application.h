@@ -54,9 +54,4 @@ std::unique_ptr<SavePanel> savePanel();
 // One audible alert; nothing without a backend.
 void beep();
 
-// Creates the application, loads the window layout, wires it and runs the
-// event loop until the application quits; its result is the exit status.
-// Implemented by the GUI backend.
-int applicationMain(int argc, char **argv);
-
 } // namespace toolkit

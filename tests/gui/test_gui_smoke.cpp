@@ -1,6 +1,6 @@
 // The smoke test: the application, started as its main starts it, on a real X
 // server (run under xvfb-run) and on the sample photo library.
-#include "Application.h"
+#include "QtApplication.h"
 #include "QtBackend.h"
 #include "SampleHome.h"
 
@@ -39,7 +39,7 @@ TEST(GuiSmoke, SampleLibraryLoadsAndOneSaveWritesTheFile)
     qAddPreRoutine([] { QTimer::singleShot(0, [] { driveTheWindow(), QApplication::exit(0); }); });
     char name[] = "slideshow-exporter";
     char *argv[] = {name, nullptr};
-    ASSERT_EQ(toolkit::applicationMain(1, argv), 0);
+    ASSERT_EQ(gui::applicationMain(1, argv), 0);
 
     const QJsonDocument document = documentAt(gSavePath);
     EXPECT_EQ(document["sequence"]["projectName"], kSampleAlbums[0]);

@@ -10,7 +10,7 @@
 #include <QMainWindow>
 #include <QPushButton>
 
-namespace toolkit {
+namespace gui {
 
 namespace {
 
@@ -115,4 +115,4 @@ void MainWindowAssembly::save()
     }
 }
 
-} // namespace toolkit
+} // namespace gui

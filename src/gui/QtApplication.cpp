@@ -1,4 +1,5 @@
-#include "Application.h"
+#include "QtApplication.h"
+
 #include "MainWindowAssembly.h"
 #include "QtBackend.h"
 
@@ -10,7 +11,7 @@
 
 #include <cstdio>
 
-namespace toolkit {
+namespace gui {
 
 namespace {
 
@@ -39,8 +40,8 @@ int applicationMain(int argc, char **argv)
     QApplication::setDesktopFileName(QStringLiteral("slideshow-exporter"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/slideshow-exporter.png")));
 
-    QtBackend qtBackend;
-    setBackend(&qtBackend);
+    toolkit::QtBackend qtBackend;
+    toolkit::setBackend(&qtBackend);
 
     int status = 0;
     {
@@ -56,8 +57,8 @@ int applicationMain(int argc, char **argv)
         status = QApplication::exec();
     }
 
-    setBackend(nullptr);
+    toolkit::setBackend(nullptr);
     return status;
 }
 
-} // namespace toolkit
+} // namespace gui

@@ -13,7 +13,7 @@ namespace Ui {
 class MainWindow;
 }
 
-namespace toolkit {
+namespace gui {
 
 // The loaded window layout and the two objects it creates, wired together:
 // one rvController and the one rvWindow, with every control reference of the
@@ -57,15 +57,15 @@ private:
     std::unique_ptr<QMainWindow> m_mainWindow;
     std::unique_ptr<Ui::MainWindow> m_ui;
 
-    QtTextField m_titleField;
-    QtTextField m_clipDurationField;
-    QtTextField m_transitionDurationField;
-    QtTextField m_heightField;
-    QtTextField m_widthField;
-    QtPopUpButton m_transitionPopup;
-    QtPopUpButton m_frameRatePopup;
-    QtButton m_newProjectButton;
-    QtPopUpButton m_albumPopup;
+    toolkit::QtTextField m_titleField;
+    toolkit::QtTextField m_clipDurationField;
+    toolkit::QtTextField m_transitionDurationField;
+    toolkit::QtTextField m_heightField;
+    toolkit::QtTextField m_widthField;
+    toolkit::QtPopUpButton m_transitionPopup;
+    toolkit::QtPopUpButton m_frameRatePopup;
+    toolkit::QtButton m_newProjectButton;
+    toolkit::QtPopUpButton m_albumPopup;
 
     rvWindow m_window;
     rvController m_controller;
@@ -74,4 +74,4 @@ private:
     bool m_reloadAfterSave = false;
 };
 
-} // namespace toolkit
+} // namespace gui
