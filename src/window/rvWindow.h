@@ -50,6 +50,13 @@ public:
     void setSelectedAlbum();
 
     // Album data loading.
+    //
+    // Where the album file is looked for: a chosen library folder (its
+    // AlbumData.xml) or album file, or with none chosen (an empty path) the
+    // default library, ~/Pictures/iPhoto Library/AlbumData.xml.
+    void setLibraryLocation(const QString &folderOrFile);
+    QString libraryLocation() const { return m_libraryLocation; }
+    QString albumFilePath() const;
     void initIPhotoData();
     std::optional<QStringList> collectAlbumNames(const Value &tree);
     Value getMasterImageDict(const Value &tree);
@@ -80,4 +87,7 @@ public:
     // Transition choice.
     QString getTransitionName(QString &shortName);
     QString getTransitionName(QString &shortName, int32_t index);
+
+private:
+    QString m_libraryLocation; // empty: the default library
 };

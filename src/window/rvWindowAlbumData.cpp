@@ -18,6 +18,8 @@
 #include "SystemLog.h"
 #include "TextNumber.h"
 
+#include <QFileInfo>
+
 namespace {
 
 const QString kAlbumFileName = QStringLiteral("AlbumData.xml");
@@ -27,13 +29,6 @@ const QString kKeyListKey = QStringLiteral("KeyList");
 const QString kMasterImageListKey = QStringLiteral("Master Image List");
 const QString kImagePathKey = QStringLiteral("ImagePath");
 const QString kCaptionKey = QStringLiteral("Caption");
-
-QString albumFilePath()
-{
-    QString path = appendingPathComponent(homeFolder(), QStringLiteral("Pictures"));
-    path = appendingPathComponent(path, QStringLiteral("iPhoto Library"));
-    return appendingPathComponent(path, kAlbumFileName);
-}
 
 // The member of a dictionary under key when it is of the wanted kind, else no
 // value (also for a tree that is not a dictionary).
@@ -53,6 +48,25 @@ QString oneLineDescription(const QString &description, const char *fallback)
 
 // ---------------------------------------------------------------------------
 // Album data loading
+
+void rvWindow::setLibraryLocation(const QString &folderOrFile)
+{
+    m_libraryLocation = folderOrFile;
+}
+
+QString rvWindow::albumFilePath() const
+{
+    if (m_libraryLocation.isEmpty()) {
+        QString path = appendingPathComponent(homeFolder(), QStringLiteral("Pictures"));
+        path = appendingPathComponent(path, QStringLiteral("iPhoto Library"));
+        return appendingPathComponent(path, kAlbumFileName);
+    }
+    // A library folder holds its album file; anything else is taken as the
+    // album file itself.
+    if (QFileInfo(m_libraryLocation).isDir())
+        return appendingPathComponent(m_libraryLocation, kAlbumFileName);
+    return m_libraryLocation;
+}
 
 void rvWindow::initIPhotoData()
 {
