@@ -29,13 +29,12 @@ Value stringMember(const QString &text)
 // document), height, width, photo duration, timebase, transition duration,
 // NTSC flag, title, then each photo by index.
 //
-// Without a window there is nothing to export: the result is a null string and
-// nothing is logged.
-QString rvController::createJSONDocument()
+// Without a window there is nothing to export: the result is no value.
+Value rvController::createSlideshowDocument()
 {
     rvWindow *window = gWindow;
     if (!window)
-        return QString();
+        return Value();
 
     const int32_t count = window->getFilesCount();
     Value slides = Value::array(std::max<int32_t>(count, 0));
@@ -92,7 +91,16 @@ QString rvController::createJSONDocument()
     Value document = Value::dictionary(2);
     document.insert(QStringLiteral("sequence"), sequence);
     document.insert(QStringLiteral("slides"), slides);
+    return document;
+}
 
+// Without a window there is nothing to export: the result is a null string and
+// nothing is logged.
+QString rvController::createJSONDocument()
+{
+    const Value document = createSlideshowDocument();
+    if (document.isNone())
+        return QString();
     const QString text = KyJSONAdditions::jsonStringValue(document);
     systemLog(QStringLiteral("jsonString =  ") + text);
     return text;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Value.h"
+
 #include <QString>
 
 class rvWindow;
@@ -17,4 +19,8 @@ public:
     bool writeJSONTo(const QString &path);
     // The JSON text of a freshly built slideshow document; logs it.
     QString createJSONDocument();
+    // The slideshow document itself, freshly built from the window's settings
+    // and the selected album (one draw of a random transition): every output
+    // renders this one document. No value without a window.
+    Value createSlideshowDocument();
 };
