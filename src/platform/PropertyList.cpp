@@ -598,7 +598,8 @@ Value propertyListFromData(const QByteArray &data, QString *errorDescription, co
     return parsePropertyList(data.size(), read, errorDescription, sourceName);
 }
 
-Value propertyListFromFile(const QString &path, QString *errorDescription, const QString &sourceName)
+Value propertyListFromFile(const QString &path, QString *errorDescription, const QString &sourceName,
+                           const PropertyListReadOptions &options)
 {
     QFile file(path);
     const auto cannotRead = [&path, &file]() {
@@ -614,7 +615,13 @@ Value propertyListFromFile(const QString &path, QString *errorDescription, const
             *errorDescription = oneLine(cannotRead());
         return Value();
     }
-    const auto read = [&file, &cannotRead](char *buffer, qsizetype capacity, QString *readError) {
+    const qint64 totalBytes = file.size();
+    qint64 bytesRead = 0;
+    const auto read = [&](char *buffer, qsizetype capacity, QString *readError) {
+        if (options.cancel && options.cancel->load(std::memory_order_relaxed)) {
+            *readError = QStringLiteral("cancelled");
+            return qsizetype(-1);
+        }
         qsizetype filled = 0;
         while (filled < capacity) {
             const qint64 got = file.read(buffer + filled, capacity - filled);
@@ -626,7 +633,10 @@ Value propertyListFromFile(const QString &path, QString *errorDescription, const
                 break;
             filled += qsizetype(got);
         }
+        bytesRead += filled;
+        if (options.progress)
+            options.progress(bytesRead, totalBytes);
         return filled;
     };
-    return parsePropertyList(qsizetype(file.size()), read, errorDescription, sourceName);
+    return parsePropertyList(qsizetype(totalBytes), read, errorDescription, sourceName);
 }

@@ -5,6 +5,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+#include <functional>
+
 // Parses an XML property list into a value tree: dict, array, string, key,
 // integer (int32 when it fits), true and false as their kinds; real, date and
 // data, and integers beyond int32, as opaque leaves. Keys are interned.
@@ -26,5 +29,16 @@ Value propertyListFromData(const QByteArray &data, QString *errorDescription = n
 // whole file is never in memory beside the tree (about 40% less peak memory
 // for a big album file). A file that cannot be opened or read gives no value
 // and a one-line description naming the path and the system's reason.
+//
+// The options let a caller follow the read (progress, called on the reading
+// thread after each slice with the bytes read so far and the file's size) and
+// stop it (cancel, polled between slices: a cancelled read gives no value and
+// the description "cancelled").
+struct PropertyListReadOptions {
+    std::function<void(qint64 bytesRead, qint64 totalBytes)> progress;
+    const std::atomic<bool> *cancel = nullptr;
+};
+
 Value propertyListFromFile(const QString &path, QString *errorDescription = nullptr,
-                           const QString &sourceName = QString());
+                           const QString &sourceName = QString(),
+                           const PropertyListReadOptions &options = PropertyListReadOptions());
