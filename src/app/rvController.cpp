@@ -22,6 +22,15 @@ Value stringMember(const QString &text)
     return Value::string(text.isNull() ? QString(QLatin1String("")) : text);
 }
 
+// The document's JSON text; with logText, also one log line holding it.
+QString renderedText(const Value &document, bool logText)
+{
+    const QString text = KyJSONAdditions::jsonStringValue(document);
+    if (logText)
+        systemLog(QStringLiteral("jsonString =  ") + text);
+    return text;
+}
+
 } // namespace
 
 // Asks the window for every setting and for the selected album's photos, in
@@ -101,9 +110,19 @@ QString rvController::createJSONDocument()
     const Value document = createSlideshowDocument();
     if (document.isNone())
         return QString();
-    const QString text = KyJSONAdditions::jsonStringValue(document);
-    systemLog(QStringLiteral("jsonString =  ") + text);
-    return text;
+    return renderedText(document, true);
+}
+
+// Without a window: no document, a null text, no bytes and nothing logged.
+JSONRendering rvController::renderJSONDocument(bool logText)
+{
+    JSONRendering rendering;
+    rendering.document = createSlideshowDocument();
+    if (rendering.document.isNone())
+        return rendering;
+    rendering.text = renderedText(rendering.document, logText);
+    rendering.bytes = asciiBytes(rendering.text);
+    return rendering;
 }
 
 // Writes the document as 7-bit ASCII, nothing added, through a temporary file
@@ -114,9 +133,9 @@ bool rvController::writeJSONTo(const QString &path)
 {
     bool written = false;
     if (gWindow) {
-        const QString text = createJSONDocument();
-        if (const std::optional<QByteArray> bytes = asciiBytes(text))
-            written = writeFileAtomically(path, *bytes);
+        const JSONRendering rendering = renderJSONDocument(true);
+        if (rendering.bytes)
+            written = writeFileAtomically(path, *rendering.bytes);
     }
     if (written)
         return true;
