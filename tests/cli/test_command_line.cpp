@@ -1,0 +1,269 @@
+// The command-line actions, run as a user runs them: the real executable in a
+// temporary home folder, with no display and no usable Qt platform plugin (any
+// attempt to load one would abort the run). Its documents are compared byte for
+// byte with those the window's save road writes for the same choices.
+
+#include "AlbumFile.h"
+#include "CommandLine.h"
+#include "HeadlessBackend.h"
+#include "HeadlessWindow.h"
+#include "LogCapture.h"
+#include <QWidget> // QtBackend.h needs the complete type
+#include "QtBackend.h"
+#include "TemporaryHome.h"
+#include "WindowRoad.h"
+#include "rvController.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QByteArray out, err;
+};
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The items or the text a widget of the window layout holds, read from the
+// layout file itself.
+QStringList layoutStrings(const QString &widgetName)
+{
+    QFile file(QStringLiteral(WINDOW_LAYOUT_PATH));
+    if (!file.open(QIODevice::ReadOnly))
+        return {"(unreadable layout)"};
+    QXmlStreamReader xml(&file);
+    QStringList strings;
+    int depth = 0, widgetDepth = -1;
+    bool inText = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            ++depth;
+            if (xml.name() == QLatin1String("widget") && xml.attributes().value("name") == widgetName)
+                widgetDepth = depth;
+            if (widgetDepth > 0 && xml.name() == QLatin1String("property"))
+                inText = xml.attributes().value("name") == QLatin1String("text");
+            if (widgetDepth > 0 && inText && xml.name() == QLatin1String("string"))
+                strings << xml.readElementText(), --depth;
+        } else if (xml.isEndElement()) {
+            if (depth-- == widgetDepth)
+                widgetDepth = -1;
+        }
+    }
+    return strings;
+}
+
+// A library in a temporary home folder; the executable runs there, in a
+// working folder of its own, with the album file at the default place.
+class CommandLine : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(home.isValid() && QDir().mkpath(work()));
+        for (const QString &path : {beach, harbour})
+            ASSERT_TRUE(writeBytes(path, QByteArrayLiteral("\xff\xd8\xff\xd9")));
+    }
+    QString work() const { return home.filePath("work"); }
+    QString inWork(const QString &name) const { return work() + '/' + name; }
+    void writeLibrary() { ASSERT_TRUE(home.writeAlbumFile(library.xml())); }
+
+    Outcome run(const QStringList &arguments, const QString &standardOutputFile = QString())
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.insert("QT_QPA_PLATFORM", "no-such-platform");
+        environment.insert("HOME", home.path());
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(work());
+        if (!standardOutputFile.isEmpty())
+            process.setStandardOutputFile(standardOutputFile);
+        process.start(QStringLiteral(PROGRAM_PATH), arguments);
+        Outcome result;
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+            return result;
+        result.status = process.exitCode();
+        result.out = process.readAllStandardOutput();
+        result.err = process.readAllStandardError();
+        return result;
+    }
+
+    fixtures::TemporaryHome home;
+    QString beach = home.filePath("Pictures/beach.jpg");
+    QString harbour = home.libraryFolder() + "/Originals/harbour at dusk.jpg";
+    fixtures::AlbumFile library = fixtures::AlbumFile()
+        .album("Coast", {"1", "missing", "2", "gone", "noimage"}).album("Empty", {}).album("Coast", {"2"})
+        .image("1", beach, "Beach").image("2", harbour).image("gone", home.filePath("gone.jpg"), "Gone")
+        .image("noimage", std::nullopt, "No file");
+};
+
+TEST_F(CommandLine, ListsTheAlbumsInFileOrderWithoutADisplay)
+{
+    writeLibrary();
+    const Outcome plain = run({"--list-albums"});
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_EQ(plain.out, "Coast\nEmpty\nCoast\n");
+    EXPECT_EQ(plain.err, "");
+    // Without an image file: no record, a file not on disk, no image path.
+    EXPECT_EQ(run({"--list-albums", "--long"}).out, "5\t3\tCoast\n0\t0\tEmpty\n1\t0\tCoast\n");
+    EXPECT_EQ(run({"--version"}).out, "slideshow-exporter " PROJECT_VERSION_TEXT "\n");
+    EXPECT_TRUE(run({"--help"}).out.startsWith("Usage: slideshow-exporter "));
+}
+
+// The window's save road and the command line, for the same album and the same
+// choices, write the same bytes; "(random)" draws the same transition in a
+// fresh process as in a fresh window.
+TEST_F(CommandLine, ExportWritesTheBytesTheWindowWrites)
+{
+    library.album("Road/Trip", {"2", "1"});
+    writeLibrary();
+    struct Case {
+        QString album;
+        QStringList options;
+        QString frameRate, transition, clip, transitionLength, width, height, title; // as set in the window
+    };
+    const Case cases[] = {
+        {"Coast", {}, "29.97", "Cross Dissolve", "5", "1", "720", "480", {}},
+        {"Coast", {"--frame-rate", "25", "--transition", "edge wipe", "--clip-duration", "2.5",
+                   "--transition-duration", "0", "--width", "1280 px", "--height", "720", "--title", "Shore"},
+         "25 (PAL)", "Edge Wipe", "2.5", "0", "1280 px", "720", "Shore"},
+        {"Road/Trip", {"--frame-rate", "24 (Film)", "--transition", "Iris Round", "--width", "", "--height", "-5"},
+         "24 (Film)", "Iris Round", "5", "1", "", "-5", {}},
+        {"Coast", {"--frame-rate", "60", "--transition", "random"}, "60", "(random)", "5", "1", "720", "480", {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.album.toStdString() + " " + c.options.join(' ').toStdString());
+        // The window: a fresh start, the album chosen, the choices made, saved.
+        toolkit::headless::Backend backend;
+        toolkit::headless::ScopedBackend installed(backend);
+        fixtures::LogCapture log;
+        fixtures::HeadlessWindow ui;
+        ui.frameRates.setItems(layoutStrings("frameRatePopup"));
+        rvController controller;
+        controller.gWindow = &ui.window;
+        srandom(1); // where an unseeded process starts
+        ui.window.awakeFromNib();
+        ui.albums.chooseItemAtIndex(ui.albums.indexOfItemWithTitle(c.album));
+        if (!c.title.isEmpty())
+            ui.title.setStringValue(c.title);
+        ui.selectFrameRate(c.frameRate);
+        ui.selectTransition(c.transition);
+        ui.clipDuration.setStringValue(c.clip);
+        ui.transitionDuration.setStringValue(c.transitionLength);
+        ui.compWidth.setStringValue(c.width);
+        ui.compHeight.setStringValue(c.height);
+        const QString windowFile = home.filePath("window.json");
+        backend.confirmNextRunWith(windowFile);
+        controller.saveSlideshow();
+        const QByteArray windowBytes = readBytes(windowFile);
+        ASSERT_TRUE(windowBytes.startsWith("{")) << windowBytes.constData();
+        const QString proposed = backend.savePanelRuns().at(0).proposedFile;
+
+        // The command line, to standard output and to the title's file name.
+        const Outcome toOutput = run(QStringList{"--export", c.album, "-o", "-"} + c.options);
+        EXPECT_EQ(toOutput.status, 0) << toOutput.err.constData();
+        EXPECT_EQ(toOutput.out, windowBytes);
+        EXPECT_EQ(toOutput.err, ""); // the document reaches the log only with --verbose
+        const QString defaultName = toolkit::QtSavePanel::proposedName(proposed, "json");
+        EXPECT_EQ(run(QStringList{"--export", c.album, "--force"} + c.options).status, 0);
+        EXPECT_EQ(readBytes(inWork(defaultName)), windowBytes) << defaultName.toStdString();
+    }
+    const Outcome verbose = run({"--export", "Empty", "-o", "-", "--verbose"});
+    EXPECT_EQ(verbose.err, "jsonString =  " + verbose.out + "\n");
+}
+
+TEST_F(CommandLine, EveryFailureHasItsStatusAndAMessageAndDamagesNothing)
+{
+    library.album(QStringLiteral("Caf\u00e9"), {"1"}).album("Accents", {"1", "accent"})
+        .image("accent", home.filePath(QStringLiteral("Pictures/cr\u00eape.jpg")), "Crepe");
+    writeLibrary();
+    ASSERT_TRUE(writeBytes(inWork("Coast.json"), "old") && writeBytes(home.filePath("broken.xml"), "<plist><dict>"));
+    const struct { QStringList arguments; int status; const char *message; } cases[] = {
+        {{"--export", "Coast"}, 1, "Coast.json exists already; --force replaces it"},
+        {{"--export", "Coast", "-o", "Coast.json/x.json"}, 1, "Coast.json/x.json could not be written: "},
+        {{"--export", QStringLiteral("Caf\u00e9"), "-o", "Coast.json", "--force"}, 1, "the title \"Caf\u00e9\""},
+        {{"--export", "Accents", "-o", "Coast.json", "--force"}, 1, "the path of the photo \"Crepe\""},
+        {{"--export-all", "-o", "all"}, 1, "nothing was written"},
+        {{"--list-albums", "--library", home.filePath("nowhere")}, 1, "no album file at "},
+        {{"--list-albums", "--library", home.filePath("broken.xml")}, 1, "broken.xml"},
+        {{"--export", "Nowhere"}, 2, "(it has 5 albums; --list-albums lists them)"},
+        {{"--export", "Coast", "--frame-rate", "23.976"}, 2, "\"29.97\", \"30\", \"25 (PAL)\", \"24 (Film)\", \"60\""},
+        {{"--export", "Coast", "--transition", "Fade"}, 2, "\"Cross Dissolve\", \"Edge Wipe\", \"Iris Round\", \"(random)\""},
+        {{"--export", "Coast", "--format", "mlt"}, 2, "mlt"},
+        {{"--export"}, 2, "missing value"},
+        {{"--list-albums", "--no-such-option"}, 2, "unknown option"},
+        {{"--list-albums", "--title", "X"}, 2, "--title does not apply to --list-albums"},
+        {{"--export-all"}, 2, "--output DIR"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const Outcome result = run(c.arguments);
+        EXPECT_EQ(result.status, c.status);
+        const QString err = QString::fromLocal8Bit(result.err);
+        EXPECT_TRUE(err.startsWith("slideshow-exporter: ") && err.contains(QString::fromUtf8(c.message))) << err.toStdString();
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_EQ(readBytes(inWork("Coast.json")), "old");
+    EXPECT_EQ(QDir(work()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"Coast.json"});
+
+    const Outcome full = run({"--export", "Coast", "-o", "-"}, "/dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_TRUE(full.err.startsWith("slideshow-exporter: standard output could not be written: ")) << full.err.constData();
+}
+
+TEST_F(CommandLine, ExportAllNamesCollidingFilesInAlbumOrder)
+{
+    library.album("a/b", {"1"}).album("a-b", {"1", "2"}).album("Coast 2", {});
+    writeLibrary();
+    const Outcome result = run({"--export-all", "--output", "out/slideshows"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, ""); // progress only on a terminal
+    const QDir out(inWork("out/slideshows"));
+    EXPECT_EQ(out.entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              QStringList({"Coast 2 2.json", "Coast 2.json", "Coast.json", "Empty.json", "a-b 2.json", "a-b.json"}));
+    const struct { const char *file; const char *title, *count; } expected[] = {
+        {"Coast.json", "Coast", "5"}, {"Coast 2.json", "Coast", "1"}, {"a-b.json", "a/b", "1"},
+        {"a-b 2.json", "a-b", "2"},   {"Coast 2 2.json", "Coast 2", "0"},
+    };
+    for (const auto &e : expected) {
+        const QByteArray bytes = readBytes(out.filePath(e.file));
+        EXPECT_TRUE(bytes.contains(QByteArray("\"projectName\" : \"") + e.title + "\",\n\t \"slideCount\" : " + e.count + ","))
+            << e.file;
+    }
+    EXPECT_EQ(run({"--export-all", "-o", "out/slideshows"}).status, 1); // they exist now
+    EXPECT_EQ(run({"--export-all", "-o", "out/slideshows", "--force", "--title", "Same"}).status, 0);
+    EXPECT_TRUE(readBytes(out.filePath("Coast 2.json")).contains("\"projectName\" : \"Same\""));
+}
+
+TEST(CommandLineNames, FileNamesFollowTheSavePanelAndChoicesTheLayout)
+{
+    for (const QString title : {"Trip", "Road/Trip", "a.json", "A.JSON", ".json", "x.json/y", "", " "})
+        EXPECT_EQ(cli::fileNameForTitle(title), toolkit::QtSavePanel::proposedName(title, "json")) << title.toStdString();
+    EXPECT_EQ(cli::Layout::frameRateTitles(), layoutStrings("frameRatePopup"));
+    EXPECT_EQ(cli::Layout::transitionTitles(), layoutStrings("transitionPopup"));
+    const QStringList fields{cli::Layout::clipDuration(), cli::Layout::transitionDuration(), cli::Layout::width(),
+                             cli::Layout::height()};
+    EXPECT_EQ(fields, layoutStrings("clipDurationField") + layoutStrings("transitionDurationField") +
+                          layoutStrings("widthField") + layoutStrings("heightField"));
+}
+
+} // namespace
