@@ -27,7 +27,6 @@ namespace cli {
 namespace {
 
 const QString kProgram = QStringLiteral("slideshow-exporter");
-const QString kJSONSuffix = QStringLiteral(".json");
 
 enum ExitStatus { kSuccess = 0, kFailure = 1, kUsage = 2 };
 
@@ -205,11 +204,6 @@ QString helpText()
         "are written whole or not at all, and an existing file is replaced only with\n"
         "--force. The bytes are those the window's Save writes for the same choices.\n"
         "\n"
-        "Examples:\n"
-        "  %1 --list-albums --long\n"
-        "  %1 --export 'Summer by the Sea' --frame-rate 25 -o summer.json\n"
-        "  %1 --export-all --transition random -o ~/Slideshows\n"
-        "\n"
         "Exit status:\n"
         " 0  if OK,\n"
         " 1  if the export failed (no album file or an unreadable one, text outside\n"
@@ -219,9 +213,17 @@ QString helpText()
         "\n"
         "Files:\n"
         "  ~/Pictures/iPhoto Library/AlbumData.xml\n"
-        "         the default library's album file\n"
+        "                           the default library's album file\n"
         "  ~/.config/%1/%1.conf\n"
-        "         the remembered library choice of the window\n").arg(kProgram);
+        "                           the remembered library choice of the window\n"
+        "\n"
+        "Examples:\n"
+        "  %1 --list-albums --long\n"
+        "      list the albums with their photo counts\n"
+        "  %1 --export 'Summer by the Sea' --frame-rate 25 -o summer.json\n"
+        "      export one album at 25 frames per second\n"
+        "  %1 --export-all --transition random -o ~/Slideshows\n"
+        "      export every album, each with a transition picked at random\n").arg(kProgram);
     return text;
 }
 
@@ -463,7 +465,7 @@ int exportAlbum(const Command &command)
         const bool intoFolder = !command.output || QFileInfo(*command.output).isDir();
         path = command.output.value_or(QString());
         if (intoFolder) {
-            const QString name = fileNameForTitle(road.title());
+            const QString name = fileNameForTitle(road.title(), fileTypeOf(command.format));
             if (name.isEmpty())
                 return usageError(QStringLiteral("the title is empty; name the file with --output"));
             path = command.output ? QDir(path).filePath(name) : name;
@@ -484,14 +486,14 @@ int exportAlbum(const Command &command)
 // One file name per album, from its name as --export names a file after a
 // title; a name taken already by an earlier album gets " 2", " 3"... before
 // its extension. An empty album name stands as "Untitled".
-QStringList fileNamesForAlbums(const QStringList &albums)
+QStringList fileNamesForAlbums(const QStringList &albums, const QString &fileType)
 {
     QStringList names;
     QSet<QString> taken;
     for (const QString &album : albums) {
-        const QString name = fileNameForTitle(album.isEmpty() ? QStringLiteral("Untitled") : album);
-        const QString stem = name.chopped(kJSONSuffix.size());
-        const QString extension = name.right(kJSONSuffix.size());
+        const QString name = fileNameForTitle(album.isEmpty() ? QStringLiteral("Untitled") : album, fileType);
+        const QString stem = name.chopped(fileType.size() + 1);
+        const QString extension = name.right(fileType.size() + 1);
         QString candidate = name;
         for (int n = 2; taken.contains(candidate); ++n)
             candidate = QStringLiteral("%1 %2%3").arg(stem).arg(n).arg(extension);
@@ -520,7 +522,7 @@ int exportAllAlbums(const Command &command)
     if (const int status = loadLibrary(road, command))
         return status;
     const QStringList albums = road.albumNames();
-    const QStringList fileNames = fileNamesForAlbums(albums);
+    const QStringList fileNames = fileNamesForAlbums(albums, fileTypeOf(command.format));
     const QDir folder(*command.output);
 
     std::vector<QString> paths;
@@ -614,15 +616,16 @@ int runArguments(const QStringList &arguments)
     return kUsage;
 }
 
-QString fileNameForTitle(const QString &title)
+QString fileNameForTitle(const QString &title, const QString &fileType)
 {
     if (title.isEmpty())
         return QString();
     QString name = title;
     name.replace(QLatin1Char('/'), QLatin1Char('-'));
-    if (name.size() > kJSONSuffix.size() && name.endsWith(kJSONSuffix, Qt::CaseInsensitive))
+    const QString suffix = QLatin1Char('.') + fileType;
+    if (name.size() > suffix.size() && name.endsWith(suffix, Qt::CaseInsensitive))
         return name;
-    return name + kJSONSuffix;
+    return name + suffix;
 }
 
 } // namespace cli

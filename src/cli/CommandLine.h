@@ -21,8 +21,8 @@ int run(int argc, char **argv);
 int runArguments(const QStringList &arguments);
 
 // The file name the window's save panel proposes for a title: "/" becomes
-// "-" and ".json" is added unless the name already ends in it. An empty title
-// gives an empty name.
-QString fileNameForTitle(const QString &title);
+// "-" and "." and the file type are added unless the name already ends in them.
+// An empty title gives an empty name.
+QString fileNameForTitle(const QString &title, const QString &fileType);
 
 } // namespace cli

@@ -40,6 +40,16 @@ struct ExportSettings {
 // The output formats. Every one renders the same slideshow document.
 enum class Format { JSON };
 
+// The file type (extension, without the dot) of a format's files.
+inline QString fileTypeOf(Format format)
+{
+    switch (format) {
+    case Format::JSON:
+        return QStringLiteral("json");
+    }
+    return QString();
+}
+
 // The window's road without a display: the window's controls in memory,
 // holding the layout's items and defaults, the one rvWindow and an
 // rvController wired to it as the layout wires them. The same album data, the

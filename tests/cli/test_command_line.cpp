@@ -257,7 +257,7 @@ TEST_F(CommandLine, ExportAllNamesCollidingFilesInAlbumOrder)
 TEST(CommandLineNames, FileNamesFollowTheSavePanelAndChoicesTheLayout)
 {
     for (const QString title : {"Trip", "Road/Trip", "a.json", "A.JSON", ".json", "x.json/y", "", " "})
-        EXPECT_EQ(cli::fileNameForTitle(title), toolkit::QtSavePanel::proposedName(title, "json")) << title.toStdString();
+        EXPECT_EQ(cli::fileNameForTitle(title, "json"), toolkit::QtSavePanel::proposedName(title, "json")) << title.toStdString();
     EXPECT_EQ(cli::Layout::frameRateTitles(), layoutStrings("frameRatePopup"));
     EXPECT_EQ(cli::Layout::transitionTitles(), layoutStrings("transitionPopup"));
     const QStringList fields{cli::Layout::clipDuration(), cli::Layout::transitionDuration(), cli::Layout::width(),
