@@ -85,7 +85,8 @@ protected:
     QString inWork(const QString &name) const { return work() + '/' + name; }
     void writeLibrary() { ASSERT_TRUE(home.writeAlbumFile(library.xml())); }
 
-    Outcome run(const QStringList &arguments, const QString &standardOutputFile = QString())
+    Outcome run(const QStringList &arguments, const QString &standardOutputFile = QString(),
+                const QString &program = QStringLiteral(PROGRAM_PATH))
     {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -97,7 +98,7 @@ protected:
         process.setWorkingDirectory(work());
         if (!standardOutputFile.isEmpty())
             process.setStandardOutputFile(standardOutputFile);
-        process.start(QStringLiteral(PROGRAM_PATH), arguments);
+        process.start(program, arguments);
         Outcome result;
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
             return result;
@@ -249,6 +250,11 @@ TEST_F(CommandLine, ExportAllNamesCollidingFilesInAlbumOrder)
         EXPECT_TRUE(bytes.contains(QByteArray("\"projectName\" : \"") + e.title + "\",\n\t \"slideCount\" : " + e.count + ","))
             << e.file;
     }
+    // On a terminal (a pseudo-terminal made by script), progress on standard error.
+    const QString command = QString("'%1' --export-all -o tty --title T 2>&1 >/dev/null").arg(PROGRAM_PATH);
+    const Outcome onTerminal = run({"-c", "script -qec \"" + command + "\" /dev/null"}, {}, "/bin/sh");
+    EXPECT_TRUE(onTerminal.out.contains("[1/6] Coast\r\n[2/6] Empty\r\n[3/6] Coast\r\n[4/6] a/b\r\n"))
+        << onTerminal.out.constData();
     EXPECT_EQ(run({"--export-all", "-o", "out/slideshows"}).status, 1); // they exist now
     EXPECT_EQ(run({"--export-all", "-o", "out/slideshows", "--force", "--title", "Same"}).status, 0);
     EXPECT_TRUE(readBytes(out.filePath("Coast 2.json")).contains("\"projectName\" : \"Same\""));
