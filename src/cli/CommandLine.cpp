@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -82,7 +83,7 @@ QString quoted(const QStringList &titles)
 // ---------------------------------------------------------------------------
 // Options and help
 
-struct OptionSpec {
+struct OptionEntry {
     QStringList names;
     QString valueName; // empty for a flag
     QString help;
@@ -90,21 +91,21 @@ struct OptionSpec {
 
 // The actions, then the options, then the slideshow settings; --help prints
 // them in these groups and in this order.
-const std::vector<OptionSpec> &actionSpecs()
+const std::vector<OptionEntry> &actionOptions()
 {
-    static const std::vector<OptionSpec> specs = {
+    static const std::vector<OptionEntry> entries = {
         {{"list-albums"}, {}, "print the album names of the library, one a line, in the album file's order"},
         {{"export"}, "ALBUM", "export the album of this name, exactly as listed (the first of equal names)"},
         {{"export-all"}, {}, "export every album, one file each, into the folder given with --output"},
         {{"h", "help"}, {}, "display this help and exit"},
         {{"version"}, {}, "output version information and exit"},
     };
-    return specs;
+    return entries;
 }
 
-const std::vector<OptionSpec> &optionSpecs()
+const std::vector<OptionEntry> &generalOptions()
 {
-    static const std::vector<OptionSpec> specs = {
+    static const std::vector<OptionEntry> entries = {
         {{"library"}, "PATH",
          "the photo library folder, or its album file itself (default: ~/Pictures/iPhoto Library)"},
         {{"long"}, {}, "with --list-albums: print \"PHOTOS<tab>WITHOUT-IMAGE-FILE<tab>NAME\" for each album"},
@@ -115,12 +116,12 @@ const std::vector<OptionSpec> &optionSpecs()
         {{"force"}, {}, "replace files that exist already"},
         {{"verbose"}, {}, "also write the system log to standard error, the whole document text included"},
     };
-    return specs;
+    return entries;
 }
 
-const std::vector<OptionSpec> &settingSpecs()
+const std::vector<OptionEntry> &settingOptions()
 {
-    static const std::vector<OptionSpec> specs = {
+    static const std::vector<OptionEntry> entries = {
         {{"frame-rate"}, "RATE",
          "one of " + quoted(Layout::frameRateTitles()) + ", or the number alone (default " +
              Layout::frameRateTitles().first() + ")"},
@@ -134,21 +135,21 @@ const std::vector<OptionSpec> &settingSpecs()
         {{"height"}, "N", "the frame height in pixels (default " + Layout::height() + ")"},
         {{"title"}, "TEXT", "the slideshow's title (default: the album's name)"},
     };
-    return specs;
+    return entries;
 }
 
 // One option line as GNU programs print them: short name, long name and value
 // in a column of their own, the description wrapped beside it.
-QString helpLine(const OptionSpec &spec)
+QString helpLine(const OptionEntry &entry)
 {
     constexpr int kColumn = 30;
     constexpr int kWidth = 79;
     QString left = QStringLiteral("  ");
-    const QString longName = spec.names.last();
-    left += spec.names.size() > 1 ? QStringLiteral("-%1, ").arg(spec.names.first()) : QStringLiteral("    ");
+    const QString longName = entry.names.last();
+    left += entry.names.size() > 1 ? QStringLiteral("-%1, ").arg(entry.names.first()) : QStringLiteral("    ");
     left += QStringLiteral("--") + longName;
-    if (!spec.valueName.isEmpty())
-        left += QLatin1Char('=') + spec.valueName;
+    if (!entry.valueName.isEmpty())
+        left += QLatin1Char('=') + entry.valueName;
 
     QString text;
     QString line = left;
@@ -156,7 +157,7 @@ QString helpLine(const OptionSpec &spec)
         text += line + QLatin1Char('\n');
         line.clear();
     }
-    for (const QString &word : spec.help.split(QLatin1Char(' '))) {
+    for (const QString &word : entry.help.split(QLatin1Char(' '))) {
         if (line.size() > kColumn && line.size() + 1 + word.size() > kWidth) {
             text += line + QLatin1Char('\n');
             line.clear();
@@ -184,14 +185,14 @@ QString helpText()
         "With an action the program runs without a window and needs no display.\n"
         "\n"
         "Actions:\n").arg(kProgram);
-    for (const OptionSpec &spec : actionSpecs())
-        text += helpLine(spec);
+    for (const OptionEntry &entry : actionOptions())
+        text += helpLine(entry);
     text += QStringLiteral("\nOptions:\n");
-    for (const OptionSpec &spec : optionSpecs())
-        text += helpLine(spec);
+    for (const OptionEntry &entry : generalOptions())
+        text += helpLine(entry);
     text += QStringLiteral("\nSlideshow settings, as the window offers them (defaults as there):\n");
-    for (const OptionSpec &spec : settingSpecs())
-        text += helpLine(spec);
+    for (const OptionEntry &entry : settingOptions())
+        text += helpLine(entry);
     text += QStringLiteral(
         "\n"
         "Durations and sizes are read as the window reads its fields: the whole\n"
@@ -227,10 +228,10 @@ QString helpText()
     return text;
 }
 
-QCommandLineOption makeOption(const OptionSpec &spec)
+QCommandLineOption makeOption(const OptionEntry &entry)
 {
-    return spec.valueName.isEmpty() ? QCommandLineOption(spec.names, spec.help)
-                                    : QCommandLineOption(spec.names, spec.help, spec.valueName);
+    return entry.valueName.isEmpty() ? QCommandLineOption(entry.names, entry.help)
+                                    : QCommandLineOption(entry.names, entry.help, entry.valueName);
 }
 
 // ---------------------------------------------------------------------------
@@ -282,9 +283,9 @@ std::optional<Command> parseCommand(const QStringList &arguments, QString *error
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    for (const auto *group : {&actionSpecs(), &optionSpecs(), &settingSpecs()}) {
-        for (const OptionSpec &spec : *group)
-            parser.addOption(makeOption(spec));
+    for (const auto *group : {&actionOptions(), &generalOptions(), &settingOptions()}) {
+        for (const OptionEntry &entry : *group)
+            parser.addOption(makeOption(entry));
     }
     if (!parser.parse(arguments)) {
         QString text = parser.errorText();
@@ -327,9 +328,9 @@ std::optional<Command> parseCommand(const QStringList &arguments, QString *error
     if (exporting && parser.isSet(QStringLiteral("long")))
         misplaced << QStringLiteral("--long");
     if (!exporting) {
-        for (const auto *group : {&optionSpecs(), &settingSpecs()}) {
-            for (const OptionSpec &spec : *group) {
-                const QString name = spec.names.last();
+        for (const auto *group : {&generalOptions(), &settingOptions()}) {
+            for (const OptionEntry &entry : *group) {
+                const QString name = entry.names.last();
                 if (name != QLatin1String("library") && name != QLatin1String("long") &&
                     name != QLatin1String("verbose") && parser.isSet(name))
                     misplaced << QStringLiteral("--") + name;
