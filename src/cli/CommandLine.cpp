@@ -569,30 +569,7 @@ int exportAllAlbums(const Command &command)
     return kSuccess;
 }
 
-} // namespace
-
-bool hasAction(int argc, char **argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        if (argument == "--")
-            return false;
-        if (argument == "--list-albums" || argument == "--export" || argument.startsWith("--export=") ||
-            argument == "--export-all" || argument == "--help" || argument == "-h" || argument == "--version")
-            return true;
-    }
-    return false;
-}
-
-int run(int argc, char **argv)
-{
-    QCoreApplication application(argc, argv);
-    QCoreApplication::setOrganizationName(kProgram);
-    QCoreApplication::setApplicationName(kProgram);
-    QCoreApplication::setApplicationVersion(QStringLiteral(SLIDESHOW_VERSION));
-    return runArguments(QCoreApplication::arguments());
-}
-
+// Runs the action of arguments already decoded (the program's name first).
 int runArguments(const QStringList &arguments)
 {
     QString error;
@@ -615,6 +592,30 @@ int runArguments(const QStringList &arguments)
         return exportAllAlbums(*command);
     }
     return kUsage;
+}
+
+} // namespace
+
+bool hasAction(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            return false;
+        if (argument == "--list-albums" || argument == "--export" || argument.startsWith("--export=") ||
+            argument == "--export-all" || argument == "--help" || argument == "-h" || argument == "--version")
+            return true;
+    }
+    return false;
+}
+
+int run(int argc, char **argv)
+{
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setOrganizationName(kProgram);
+    QCoreApplication::setApplicationName(kProgram);
+    QCoreApplication::setApplicationVersion(QStringLiteral(SLIDESHOW_VERSION));
+    return runArguments(QCoreApplication::arguments());
 }
 
 QString fileNameForTitle(const QString &title, const QString &fileType)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 // The command-line actions: listing the albums of a photo library and
 // exporting one album or all of them, with no window and no display.
@@ -15,10 +14,6 @@ bool hasAction(int argc, char **argv);
 // Creates the core application, runs the action the arguments ask for and
 // gives the exit status: 0 success, 1 a failed export, 2 a usage error.
 int run(int argc, char **argv);
-
-// The same for arguments already decoded (the program's name first), with the
-// core application already created.
-int runArguments(const QStringList &arguments);
 
 // The file name the window's save panel proposes for a title: "/" becomes
 // "-" and "." and the file type are added unless the name already ends in them.
