@@ -1,0 +1,94 @@
+#include "AlbumOverview.h"
+
+#include "Paths.h"
+#include "rvWindow.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// The caption of a photo that has no image path, for the list: the record may
+// still have one; else the photo is named by its key.
+QString nameWithoutImagePath(const rvWindow &window, int32_t index)
+{
+    const Value key = window.gKeysForAlbum.at(index);
+    const QString keyText = key.isString() ? key.toString() : QString();
+    const Value caption = window.gMasterImageDictList.value(keyText).value(QStringLiteral("Caption"));
+    if (caption.isString() && !caption.toString().isEmpty())
+        return caption.toString();
+    return QStringLiteral("photo %1").arg(keyText.isEmpty() ? QString::number(index + 1) : keyText);
+}
+
+QString counted(int32_t count, const char *one, const char *many)
+{
+    return QString::fromUtf8(count == 1 ? one : many).arg(count);
+}
+
+} // namespace
+
+AlbumOverview albumOverview(rvWindow &window)
+{
+    AlbumOverview overview;
+    overview.photoCount = window.getFilesCount();
+    for (int32_t index = 0; index < overview.photoCount; ++index) {
+        QString name;
+        const QString url = window.getClipFileURL(index, name);
+        if (url.isNull()) {
+            ++overview.withoutImagePath;
+            overview.photos.append({index, AlbumOverview::Problem::NoImagePath, nameWithoutImagePath(window, index), {}});
+            continue;
+        }
+        const QString path = pathForFileURLString(url);
+        if (!QFileInfo(path).isFile()) {
+            ++overview.missingFiles;
+            // An empty caption names the slide, but would leave a blank line here.
+            overview.photos.append(
+                {index, AlbumOverview::Problem::FileMissing, name.isEmpty() ? displayNameAtPath(path) : name, path});
+        }
+    }
+    return overview;
+}
+
+QString overviewSummary(const AlbumOverview &overview)
+{
+    QString summary = overview.photoCount == 0 ? QStringLiteral("No photos")
+                                               : counted(overview.photoCount, "%1 photo", "%1 photos");
+    if (overview.withoutImageFile() > 0)
+        summary += QString::fromUtf8(" · %1 without an image file").arg(overview.withoutImageFile());
+    return summary;
+}
+
+QString overviewDetails(const AlbumOverview &overview)
+{
+    QStringList parts;
+    if (overview.withoutImagePath > 0)
+        parts << counted(overview.withoutImagePath, "%1 has no image path", "%1 have no image path");
+    if (overview.missingFiles > 0)
+        parts << counted(overview.missingFiles, "%1 file is missing", "%1 files are missing");
+    return parts.join(QString::fromUtf8(" · "));
+}
+
+QString overviewListing(const AlbumOverview &overview)
+{
+    const struct {
+        AlbumOverview::Problem problem;
+        const char *heading;
+    } kinds[] = {
+        {AlbumOverview::Problem::NoImagePath, "No image path (no slide is written):"},
+        {AlbumOverview::Problem::FileMissing, "Image file missing (the slide is written all the same):"},
+    };
+    QStringList lines;
+    for (const auto &kind : kinds) {
+        QStringList entries;
+        for (const AlbumOverview::Photo &photo : overview.photos) {
+            if (photo.problem == kind.problem)
+                entries << (photo.path.isEmpty() ? photo.name : photo.name + '\t' + photo.path);
+        }
+        if (entries.isEmpty())
+            continue;
+        if (!lines.isEmpty())
+            lines << QString();
+        lines << QString::fromLatin1(kind.heading) << entries;
+    }
+    return lines.join('\n');
+}
