@@ -74,6 +74,12 @@ protected:
     }
 };
 
+// How wide a library path may stand in the overview before its middle is
+// left out (the whole path is in the tooltip): a path must not widen the window.
+constexpr int kOverviewPathWidth = 220;
+constexpr const char *kOverviewToolTip = "What Save writes: a photo without an image path gets no slide; a photo "
+                                         "whose file is missing gets its slide all the same";
+
 QSettings librarySettings()
 {
     return QSettings(QString::fromLatin1(MainWindowAssembly::kSettingsOrganization),
@@ -256,32 +262,33 @@ void MainWindowAssembly::updateOverview()
 {
     const QString albumFile = m_window.albumFilePath();
     const bool loaded = !m_window.gPlist.isNone();
-    QString text;
+    QString shown; // the text with a long path shortened in its middle
     if (loaded) {
         m_overview = albumOverview(m_window);
-        text = overviewSummary(m_overview);
+        m_overviewText = overviewSummary(m_overview);
         if (const QString details = overviewDetails(m_overview); !details.isEmpty())
-            text += '\n' + details;
+            m_overviewText += '\n' + details;
+        shown = m_overviewText;
     } else {
         m_overview = AlbumOverview();
         // The library as the user knows it: a folder, or the album file chosen.
         const QString library =
             QFileInfo(albumFile).fileName() == QLatin1String("AlbumData.xml") ? QFileInfo(albumFile).path() : albumFile;
-        text = fileExistsAtPath(albumFile) ? QStringLiteral("The photo library at %1 could not be read").arg(library)
-                                           : QStringLiteral("No photo library at %1").arg(library);
+        const QString notice = fileExistsAtPath(albumFile) ? QStringLiteral("The photo library at %1 could not be read")
+                                                           : QStringLiteral("No photo library at %1");
+        m_overviewText = notice.arg(library);
+        const QString elided =
+            m_ui->overviewLabel->fontMetrics().elidedText(library, Qt::ElideMiddle, kOverviewPathWidth);
+        shown = notice.arg(QLatin1Char('\n') + elided);
     }
-    m_ui->overviewLabel->setText(text);
+    m_ui->overviewLabel->setText(shown);
+    m_ui->overviewLabel->setToolTip(loaded ? QString::fromLatin1(kOverviewToolTip) : m_overviewText);
     m_ui->showPhotosButton->setVisible(m_overview.withoutImageFile() > 0);
     m_ui->chooseLibraryButton->setVisible(!loaded);
 
     m_photosListing = overviewListing(m_overview);
     if (m_photosDialog)
         m_photosDialog->findChild<QPlainTextEdit *>()->setPlainText(m_photosListing);
-}
-
-QString MainWindowAssembly::overviewText() const
-{
-    return m_ui->overviewLabel->text();
 }
 
 void MainWindowAssembly::showPhotosWithoutFile()

@@ -76,7 +76,8 @@ public:
     // Album overview: what the line below the album popup says, and the
     // dialog listing the photos without an image file (null until shown).
     const AlbumOverview &overview() const { return m_overview; }
-    QString overviewText() const;
+    // What it says in full (the label may shorten a long path).
+    QString overviewText() const { return m_overviewText; }
     void showPhotosWithoutFile();
     QDialog *photosDialog() const { return m_photosDialog; }
 
@@ -111,6 +112,7 @@ private:
     rvController m_controller;
 
     AlbumOverview m_overview;
+    QString m_overviewText;
     QString m_photosListing;
     QPointer<QDialog> m_photosDialog;
 

@@ -24,6 +24,9 @@ constexpr int kScreenshotDelayMs = 500;
 
 void scheduleScreenshot(QMainWindow *window, const QString &path)
 {
+    // As a window manager would on start-up: the window is active, so the
+    // picture shows where the focus is (bare Xvfb activates nothing).
+    window->activateWindow();
     QTimer::singleShot(kScreenshotDelayMs, window, [window, path] {
         const bool written = window->grab().save(path, "PNG");
         if (!written)
