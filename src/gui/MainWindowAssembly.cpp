@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace gui {
 
@@ -77,6 +78,9 @@ protected:
 // How wide a library path may stand in the overview before its middle is
 // left out (the whole path is in the tooltip): a path must not widen the window.
 constexpr int kOverviewPathWidth = 220;
+// Up to this many image files are looked for at once on the GUI thread (a few
+// milliseconds); a bigger album's on a worker.
+constexpr qsizetype kFilesLookedForAtOnce = 200;
 constexpr const char *kOverviewToolTip = "What Save writes: a photo without an image path gets no slide; a photo "
                                          "whose file is missing gets its slide all the same";
 
@@ -122,9 +126,7 @@ MainWindowAssembly::MainWindowAssembly()
 
     setUpKeyboard();
     setUpLibraryChoice();
-    m_ui->showPhotosButton->hide();
-    m_ui->chooseLibraryButton->hide();
-    connect(m_ui->showPhotosButton, &QPushButton::clicked, this, [this] { showPhotosWithoutFile(); });
+    setUpOverview();
 
     connect(m_ui->saveButton, &QPushButton::clicked, this, [this] { save(); });
     connect(m_ui->saveAction, &QAction::triggered, this, [this] { save(); });
@@ -258,34 +260,75 @@ void MainWindowAssembly::switchLibrary(const QString &folderOrFile)
 // ---------------------------------------------------------------------------
 // Album overview
 
+void MainWindowAssembly::setUpOverview()
+{
+    // Until the first load there is nothing to count.
+    m_ui->showPhotosButton->hide();
+    m_ui->chooseLibraryButton->hide();
+    connect(m_ui->showPhotosButton, &QPushButton::clicked, this, [this] { showPhotosWithoutFile(); });
+}
+
 void MainWindowAssembly::updateOverview()
 {
-    const QString albumFile = m_window.albumFilePath();
-    const bool loaded = !m_window.gPlist.isNone();
-    QString shown; // the text with a long path shortened in its middle
-    if (loaded) {
-        m_overview = albumOverview(m_window);
-        m_overviewText = overviewSummary(m_overview);
-        if (const QString details = overviewDetails(m_overview); !details.isEmpty())
-            m_overviewText += '\n' + details;
-        shown = m_overviewText;
-    } else {
-        m_overview = AlbumOverview();
-        // The library as the user knows it: a folder, or the album file chosen.
-        const QString library =
-            QFileInfo(albumFile).fileName() == QLatin1String("AlbumData.xml") ? QFileInfo(albumFile).path() : albumFile;
-        const QString notice = fileExistsAtPath(albumFile) ? QStringLiteral("The photo library at %1 could not be read")
-                                                           : QStringLiteral("No photo library at %1");
-        m_overviewText = notice.arg(library);
-        const QString elided =
-            m_ui->overviewLabel->fontMetrics().elidedText(library, Qt::ElideMiddle, kOverviewPathWidth);
-        shown = notice.arg(QLatin1Char('\n') + elided);
+    ++m_overviewGeneration; // a file lookup still running counts an album no longer shown
+    if (m_window.gPlist.isNone()) {
+        showLibraryNotice();
+        return;
     }
-    m_ui->overviewLabel->setText(shown);
-    m_ui->overviewLabel->setToolTip(loaded ? QString::fromLatin1(kOverviewToolTip) : m_overviewText);
-    m_ui->showPhotosButton->setVisible(m_overview.withoutImageFile() > 0);
-    m_ui->chooseLibraryButton->setVisible(!loaded);
+    AlbumOverview overview = albumOverview(m_window, FileLookup::Later);
+    if (overview.slidesToLookFor.size() <= kFilesLookedForAtOnce) {
+        lookForFiles(overview);
+        showOverview(overview);
+        return;
+    }
+    // A big album: its files are looked for on a worker (the album data stays
+    // here; the overview holds only its own strings), the counts so far shown
+    // meanwhile.
+    showOverview(overview);
+    QtConcurrent::run([overview]() mutable {
+        lookForFiles(overview);
+        return overview;
+    }).then(this, [this, generation = m_overviewGeneration](const AlbumOverview &lookedFor) {
+        if (generation == m_overviewGeneration)
+            showOverview(lookedFor);
+    });
+}
 
+void MainWindowAssembly::showOverview(const AlbumOverview &overview)
+{
+    m_overview = overview;
+    m_overviewText = overviewSummary(m_overview);
+    if (const QString details = overviewDetails(m_overview); !details.isEmpty())
+        m_overviewText += '\n' + details;
+    if (!m_overview.filesLookedFor())
+        m_overviewText += QStringLiteral("\nLooking for the image files…");
+    m_ui->overviewLabel->setText(m_overviewText);
+    m_ui->overviewLabel->setToolTip(QString::fromLatin1(kOverviewToolTip));
+    m_ui->showPhotosButton->setVisible(m_overview.withoutImageFile() > 0);
+    m_ui->chooseLibraryButton->hide();
+    updatePhotosDialog();
+}
+
+void MainWindowAssembly::showLibraryNotice()
+{
+    m_overview = AlbumOverview();
+    // The library as the user knows it: a folder, or the album file chosen.
+    const QString albumFile = m_window.albumFilePath();
+    const QString library =
+        QFileInfo(albumFile).fileName() == QLatin1String("AlbumData.xml") ? QFileInfo(albumFile).path() : albumFile;
+    const QString notice = fileExistsAtPath(albumFile) ? QStringLiteral("The photo library at %1 could not be read")
+                                                       : QStringLiteral("No photo library at %1");
+    m_overviewText = notice.arg(library);
+    const QString elided = m_ui->overviewLabel->fontMetrics().elidedText(library, Qt::ElideMiddle, kOverviewPathWidth);
+    m_ui->overviewLabel->setText(notice.arg(QLatin1Char('\n') + elided));
+    m_ui->overviewLabel->setToolTip(m_overviewText);
+    m_ui->showPhotosButton->hide();
+    m_ui->chooseLibraryButton->show();
+    updatePhotosDialog();
+}
+
+void MainWindowAssembly::updatePhotosDialog()
+{
     m_photosListing = overviewListing(m_overview);
     if (m_photosDialog)
         m_photosDialog->findChild<QPlainTextEdit *>()->setPlainText(m_photosListing);

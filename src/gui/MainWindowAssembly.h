@@ -78,6 +78,8 @@ public:
     const AlbumOverview &overview() const { return m_overview; }
     // What it says in full (the label may shorten a long path).
     QString overviewText() const { return m_overviewText; }
+    // True while the files of a big album are being looked for.
+    bool overviewPending() const { return !m_overview.filesLookedFor(); }
     void showPhotosWithoutFile();
     QDialog *photosDialog() const { return m_photosDialog; }
 
@@ -85,8 +87,12 @@ private:
     void setUpKeyboard();
     void setUpLibraryChoice();
     void switchLibrary(const QString &folderOrFile);
+    void setUpOverview();
     // Counts the selected album again, or tells that no library was found.
     void updateOverview();
+    void showOverview(const AlbumOverview &overview);
+    void showLibraryNotice();
+    void updatePhotosDialog();
 
     void activationChanged(Qt::ApplicationState state);
     // Runs one of the window's loads under a wait cursor, or holds it back
@@ -113,6 +119,7 @@ private:
 
     AlbumOverview m_overview;
     QString m_overviewText;
+    quint64 m_overviewGeneration = 0; // one more at each new count
     QString m_photosListing;
     QPointer<QDialog> m_photosDialog;
 

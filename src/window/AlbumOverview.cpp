@@ -26,7 +26,7 @@ QString counted(int32_t count, const char *one, const char *many)
 
 } // namespace
 
-AlbumOverview albumOverview(rvWindow &window)
+AlbumOverview albumOverview(rvWindow &window, FileLookup files)
 {
     AlbumOverview overview;
     overview.photoCount = window.getFilesCount();
@@ -39,14 +39,24 @@ AlbumOverview albumOverview(rvWindow &window)
             continue;
         }
         const QString path = pathForFileURLString(url);
-        if (!QFileInfo(path).isFile()) {
+        // An empty caption names the slide, but would leave a blank line in a list.
+        overview.slidesToLookFor.append(
+            {index, AlbumOverview::Problem::FileMissing, name.isEmpty() ? displayNameAtPath(path) : name, path});
+    }
+    if (files == FileLookup::Now)
+        lookForFiles(overview);
+    return overview;
+}
+
+void lookForFiles(AlbumOverview &overview)
+{
+    for (const AlbumOverview::Photo &slide : std::as_const(overview.slidesToLookFor)) {
+        if (!QFileInfo(slide.path).isFile()) {
             ++overview.missingFiles;
-            // An empty caption names the slide, but would leave a blank line here.
-            overview.photos.append(
-                {index, AlbumOverview::Problem::FileMissing, name.isEmpty() ? displayNameAtPath(path) : name, path});
+            overview.photos.append(slide);
         }
     }
-    return overview;
+    overview.slidesToLookFor.clear();
 }
 
 QString overviewSummary(const AlbumOverview &overview)

@@ -17,7 +17,8 @@ struct AlbumOverview {
         NoImagePath, // no slide: the key has no image record, or the record no path
         FileMissing, // a slide whose image file does not exist
     };
-    // One photo without an image file, in album order.
+    // A photo without an image file, or a slide whose file is yet to be
+    // looked for.
     struct Photo {
         int32_t index = 0; // position in the album
         Problem problem = Problem::NoImagePath;
@@ -27,19 +28,30 @@ struct AlbumOverview {
 
     int32_t photoCount = 0;
     int32_t withoutImagePath = 0;
-    int32_t missingFiles = 0;
-    QList<Photo> photos; // the photos without an image file, both kinds
+    int32_t missingFiles = 0;       // counted by lookForFiles
+    QList<Photo> photos;            // without an image file: no path first, then missing, each in album order
+    QList<Photo> slidesToLookFor;   // slides whose file lookForFiles has yet to look for
 
     int32_t slideCount() const { return photoCount - withoutImagePath; }
     int32_t withoutImageFile() const { return withoutImagePath + missingFiles; }
+    bool filesLookedFor() const { return slidesToLookFor.isEmpty(); }
 };
+
+// Whether albumOverview looks for the image files on disk at once, or leaves
+// that to lookForFiles (one file-system query per slide: slow for a big album
+// or a slow disk, so a caller may do it on another thread).
+enum class FileLookup { Now, Later };
 
 // Counts the selected album of the window (its gKeysForAlbum) through the
 // same lookup a save uses, so a photo counts as a slide exactly when a save
-// would write one. Each listed file is looked for on disk once.
-AlbumOverview albumOverview(rvWindow &window);
+// would write one.
+AlbumOverview albumOverview(rvWindow &window, FileLookup files = FileLookup::Now);
+// Looks for the file of each slide still to look for and counts the missing
+// ones. Reads nothing of the window, so it may run on any thread.
+void lookForFiles(AlbumOverview &overview);
 
-// One line for people: "12 photos", "312 photos · 4 without an image file".
+// One line for people: "12 photos", "312 photos · 4 without an image file"
+// (before the files are looked for, only those without an image path count).
 QString overviewSummary(const AlbumOverview &overview);
 // Which is which: "2 have no image path · 2 files are missing"; empty when
 // every photo has its file.

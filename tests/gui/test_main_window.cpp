@@ -1,4 +1,5 @@
 // The window layout's wiring to rvWindow and rvController, off screen.
+#include "AlbumFile.h"
 #include "AnswerDialog.h"
 #include "MainWindowAssembly.h"
 #include "QtApplication.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QThreadPool>
 
 namespace {
 
@@ -119,6 +121,42 @@ TEST_F(Assembly, OverviewOfTheChosenAlbum)
     EXPECT_EQ(assembly.photosDialog()->findChild<QPlainTextEdit *>()->toPlainText(), "");
 }
 
+// A big album's files are looked for on a worker; a newer choice wins over a
+// lookup still running.
+TEST_F(Assembly, BigAlbumFilesLookedForOffTheGuiThread)
+{
+    const QString library = home.dir.filePath("Big Library");
+    QStringList keys;
+    fixtures::AlbumFile file;
+    ASSERT_TRUE(QDir().mkpath(library));
+    for (int i = 0; i < 300; ++i) {
+        const QString path = library + "/" + QString::number(i) + ".jpg";
+        keys << QString::number(i);
+        file.image(keys.last(), path);
+        if (i != 150)
+            QFile(path).open(QIODevice::WriteOnly);
+    }
+    QFile albumFile(library + "/AlbumData.xml");
+    ASSERT_TRUE(albumFile.open(QIODevice::WriteOnly));
+    albumFile.write(file.album("Big", keys).album("Small", {"1"}).xml());
+    albumFile.close();
+
+    assembly.chooseStartLibrary(library);
+    assembly.awake();
+    EXPECT_TRUE(assembly.overviewPending());
+    EXPECT_EQ(assembly.overviewText(), "300 photos\nLooking for the image files…");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.overviewPending(); }));
+    EXPECT_EQ(assembly.overviewText(), "300 photos · 1 without an image file\n1 file is missing");
+
+    assembly.reload();
+    QComboBox *albums = widget("albumPopup");
+    albums->setFocus();
+    QTest::keyClick(albums, Qt::Key_Down);
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents(); // the old lookup's answer arrives, and is dropped
+    EXPECT_EQ(assembly.overviewText(), "1 photo");
+}
+
 // Where the album file is looked for: the command line's library for one run,
 // else the remembered choice, else the default; and what the window says
 // when there is none.
@@ -144,11 +182,13 @@ TEST_F(Assembly, LibraryLocation)
     // Options relative to the working folder; a path that is no folder is
     // taken as the album file.
     const QString elsewhere = home.dir.filePath("Elsewhere");
+    const QString notAlbum = home.dir.filePath("Pictures/iPhoto Library/Originals/beach.jpg");
     const struct { const char *option; QString albumFile, notice; } starts[] = {
         {nullptr, moved + "/AlbumData.xml", ""}, // the remembered choice
         {"Elsewhere", elsewhere + "/AlbumData.xml", "No photo library at " + elsewhere},
         {"Elsewhere/My Library/AlbumData.xml", moved + "/AlbumData.xml", ""},
         {"/nowhere", "/nowhere", "No photo library at /nowhere"},
+        {"Pictures/iPhoto Library/Originals/beach.jpg", notAlbum, "The photo library at " + notAlbum + " could not be read"},
     };
     const QString oldWorkingFolder = QDir::currentPath();
     QDir::setCurrent(home.dir.path());

@@ -68,6 +68,15 @@ TEST(AlbumOverview, CountsEachKindOfMissingPhoto)
               "Image file missing (the slide is written all the same):\nGone\t" + photos + "/gone.jpg\n"
               "gone 2.jpg\t" + photos + "/gone 2.jpg\na folder.jpg\t" + photos + "/a folder.jpg");
 
+    // The files looked for later (on another thread, say) give the same.
+    AlbumOverview later = albumOverview(ui.window, FileLookup::Later);
+    EXPECT_EQ(later.slidesToLookFor.size(), 5);
+    EXPECT_EQ(overviewSummary(later), "7 photos · 2 without an image file");
+    lookForFiles(later);
+    EXPECT_TRUE(later.filesLookedFor());
+    EXPECT_EQ(overviewListing(later), overviewListing(overview));
+    EXPECT_EQ(later.missingFiles, 3);
+
     // No album data at all: nothing counted, nothing listed.
     QFile::remove(home.albumFilePath());
     ui.window.applicationWillBecomeActive();
