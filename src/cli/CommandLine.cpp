@@ -432,8 +432,8 @@ int listAlbums(const Command &command)
     QString text;
     for (int32_t i = 0; i < names.size(); ++i) {
         if (command.longListing) {
-            const AlbumPhotoCounts counts = road.photoCounts(i);
-            text += QStringLiteral("%1\t%2\t").arg(counts.photos).arg(counts.withoutImageFile);
+            const AlbumOverview overview = road.overviewOf(i);
+            text += QStringLiteral("%1\t%2\t").arg(overview.photoCount).arg(overview.withoutImageFile());
         }
         text += names[i] + QLatin1Char('\n');
     }

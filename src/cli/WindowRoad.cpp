@@ -88,6 +88,12 @@ bool WindowRoad::load(const QString &libraryLocation, QString *reason)
     return false;
 }
 
+AlbumOverview WindowRoad::overviewOf(int32_t albumIndex)
+{
+    m_albums.chooseItemAtIndex(albumIndex);
+    return albumOverview(m_window);
+}
+
 void WindowRoad::chooseAlbum(int32_t albumIndex, const ExportSettings &settings)
 {
     m_albums.chooseItemAtIndex(albumIndex);

@@ -73,7 +73,9 @@ public:
 
     // The album popup's titles: the album names in the album file's order.
     QStringList albumNames() const { return m_albums.itemTitles(); }
-    AlbumPhotoCounts photoCounts(int32_t albumIndex) const { return albumPhotoCounts(m_window, albumIndex); }
+    // What a save of the album would hold, counted as the window's album
+    // overview counts it; chooses the album as chooseAlbum does.
+    AlbumOverview overviewOf(int32_t albumIndex);
 
     // Picks the album in the album popup (its name becomes the title), then
     // sets the popups and fields from the settings.

@@ -1,14 +1,26 @@
 #include "MainWindowAssembly.h"
 
+#include "Files.h"
 #include "ui_MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMainWindow>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace gui {
 
@@ -22,6 +34,61 @@ public:
     WaitCursor(const WaitCursor &) = delete;
     WaitCursor &operator=(const WaitCursor &) = delete;
 };
+
+// A file dialog that takes a folder or a file: a library folder, or the album
+// file itself wherever it lies. (A folder dialog alone rejects a file.)
+class LibraryDialog final : public QFileDialog {
+public:
+    explicit LibraryDialog(QWidget *parent) : QFileDialog(parent, QStringLiteral("Open Library"))
+    {
+        setOption(QFileDialog::DontUseNativeDialog); // a native one would not ask accept() below
+        setFileMode(QFileDialog::Directory);
+        setAcceptMode(QFileDialog::AcceptOpen);
+        setLabelText(QFileDialog::Accept, QStringLiteral("&Open"));
+    }
+
+    void accept() override
+    {
+        const QStringList chosen = selectedFiles();
+        if (chosen.size() == 1 && QFileInfo(chosen.first()).isFile())
+            QDialog::accept();
+        else
+            QFileDialog::accept();
+    }
+};
+
+// Draws the focus as after a Tab once the window is shown (showing a window
+// resets that; a mouse click turns it off again as usual).
+class FocusShownAtStart final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            if (auto *window = qobject_cast<QWidget *>(watched))
+                window->setAttribute(Qt::WA_KeyboardFocusChange);
+            watched->removeEventFilter(this);
+        }
+        return false;
+    }
+};
+
+// How wide a library path may stand in the overview before its middle is
+// left out (the whole path is in the tooltip): a path must not widen the window.
+constexpr int kOverviewPathWidth = 220;
+// Up to this many image files are looked for at once on the GUI thread (a few
+// milliseconds); a bigger album's on a worker.
+constexpr qsizetype kFilesLookedForAtOnce = 200;
+constexpr const char *kOverviewToolTip = "What Save writes: a photo without an image path gets no slide; a photo "
+                                         "whose file is missing gets its slide all the same";
+
+QSettings librarySettings()
+{
+    return QSettings(QString::fromLatin1(MainWindowAssembly::kSettingsOrganization),
+                     QString::fromLatin1(MainWindowAssembly::kSettingsApplication));
+}
 
 } // namespace
 
@@ -57,13 +124,20 @@ MainWindowAssembly::MainWindowAssembly()
     m_window.gAlbumPopup = &m_albumPopup;
     m_controller.gWindow = &m_window;
 
+    setUpKeyboard();
+    setUpLibraryChoice();
+    setUpOverview();
+
     connect(m_ui->saveButton, &QPushButton::clicked, this, [this] { save(); });
     connect(m_ui->saveAction, &QAction::triggered, this, [this] { save(); });
     connect(m_ui->reloadAction, &QAction::triggered, this, [this] { reload(); });
     connect(m_ui->quitAction, &QAction::triggered, m_mainWindow.get(), &QMainWindow::close);
     // Only a choice the user makes: refilling the popup during a load changes
     // its selection too, and the load itself follows that up.
-    connect(m_ui->albumPopup, &QComboBox::activated, this, [this] { m_window.setSelectedAlbum(); });
+    connect(m_ui->albumPopup, &QComboBox::activated, this, [this] {
+        m_window.setSelectedAlbum();
+        updateOverview();
+    });
     // The window is the application's delegate: each time the application
     // becomes active (start-up included) the album data is read again.
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -76,6 +150,7 @@ void MainWindowAssembly::awake()
 {
     WaitCursor waitCursor;
     m_window.awakeFromNib();
+    updateOverview();
 }
 
 void MainWindowAssembly::activationChanged(Qt::ApplicationState state)
@@ -97,6 +172,7 @@ void MainWindowAssembly::load(void (rvWindow::*operation)())
     }
     WaitCursor waitCursor;
     (m_window.*operation)();
+    updateOverview();
 }
 
 void MainWindowAssembly::save()
@@ -113,6 +189,174 @@ void MainWindowAssembly::save()
         m_reloadAfterSave = false;
         reload();
     }
+}
+
+// ---------------------------------------------------------------------------
+// Keyboard
+
+void MainWindowAssembly::setUpKeyboard()
+{
+    // Save is drawn as the default button: Return or Enter in a field presses
+    // it, as in a dialog.
+    for (QLineEdit *field : {m_ui->titleField, m_ui->clipDurationField, m_ui->transitionDurationField,
+                             m_ui->widthField, m_ui->heightField})
+        connect(field, &QLineEdit::returnPressed, this, [this] { save(); });
+    // The focus starts on the first control of the Tab order, drawn as after
+    // a Tab, so the keyboard user sees where typing goes.
+    m_ui->albumPopup->setFocus(Qt::TabFocusReason);
+    m_mainWindow->installEventFilter(new FocusShownAtStart(m_mainWindow.get()));
+}
+
+// ---------------------------------------------------------------------------
+// Library choice
+
+void MainWindowAssembly::setUpLibraryChoice()
+{
+    m_ui->openLibraryAction->setShortcut(QKeySequence::Open);
+    connect(m_ui->openLibraryAction, &QAction::triggered, this, [this] { chooseLibrary(); });
+    connect(m_ui->chooseLibraryButton, &QPushButton::clicked, this, [this] { chooseLibrary(); });
+    connect(m_ui->defaultLibraryAction, &QAction::triggered, this, [this] { useDefaultLibrary(); });
+}
+
+void MainWindowAssembly::chooseStartLibrary(const QString &libraryOption)
+{
+    if (!libraryOption.isNull())
+        m_window.setLibraryLocation(QFileInfo(libraryOption).absoluteFilePath());
+    else
+        m_window.setLibraryLocation(librarySettings().value(QString::fromLatin1(kLibrarySetting)).toString());
+}
+
+void MainWindowAssembly::chooseLibrary()
+{
+    LibraryDialog dialog(m_mainWindow.get());
+    const QString current = m_window.albumFilePath();
+    dialog.setDirectory(QFileInfo(current).absolutePath());
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        openLibrary(dialog.selectedFiles().first());
+}
+
+void MainWindowAssembly::openLibrary(const QString &folderOrFile)
+{
+    const QString location = QFileInfo(folderOrFile).absoluteFilePath();
+    librarySettings().setValue(QString::fromLatin1(kLibrarySetting), location);
+    switchLibrary(location);
+}
+
+void MainWindowAssembly::useDefaultLibrary()
+{
+    librarySettings().remove(QString::fromLatin1(kLibrarySetting));
+    switchLibrary(QString());
+}
+
+void MainWindowAssembly::switchLibrary(const QString &folderOrFile)
+{
+    m_window.setLibraryLocation(folderOrFile);
+    // The albums of the old library do not belong to the new one, even when
+    // the new one cannot be read.
+    m_ui->albumPopup->clear();
+    reload();
+}
+
+// ---------------------------------------------------------------------------
+// Album overview
+
+void MainWindowAssembly::setUpOverview()
+{
+    // Until the first load there is nothing to count.
+    m_ui->showPhotosButton->hide();
+    m_ui->chooseLibraryButton->hide();
+    connect(m_ui->showPhotosButton, &QPushButton::clicked, this, [this] { showPhotosWithoutFile(); });
+}
+
+void MainWindowAssembly::updateOverview()
+{
+    ++m_overviewGeneration; // a file lookup still running counts an album no longer shown
+    if (m_window.gPlist.isNone()) {
+        showLibraryNotice();
+        return;
+    }
+    AlbumOverview overview = albumOverview(m_window, FileLookup::Later);
+    if (overview.slidesToLookFor.size() <= kFilesLookedForAtOnce) {
+        lookForFiles(overview);
+        showOverview(overview);
+        return;
+    }
+    // A big album: its files are looked for on a worker (the album data stays
+    // here; the overview holds only its own strings), the counts so far shown
+    // meanwhile.
+    showOverview(overview);
+    QtConcurrent::run([overview]() mutable {
+        lookForFiles(overview);
+        return overview;
+    }).then(this, [this, generation = m_overviewGeneration](const AlbumOverview &lookedFor) {
+        if (generation == m_overviewGeneration)
+            showOverview(lookedFor);
+    });
+}
+
+void MainWindowAssembly::showOverview(const AlbumOverview &overview)
+{
+    m_overview = overview;
+    m_overviewText = overviewSummary(m_overview);
+    if (const QString details = overviewDetails(m_overview); !details.isEmpty())
+        m_overviewText += '\n' + details;
+    if (!m_overview.filesLookedFor())
+        m_overviewText += QStringLiteral("\nLooking for the image files…");
+    m_ui->overviewLabel->setText(m_overviewText);
+    m_ui->overviewLabel->setToolTip(QString::fromLatin1(kOverviewToolTip));
+    m_ui->showPhotosButton->setVisible(m_overview.withoutImageFile() > 0);
+    m_ui->chooseLibraryButton->hide();
+    updatePhotosDialog();
+}
+
+void MainWindowAssembly::showLibraryNotice()
+{
+    m_overview = AlbumOverview();
+    // The library as the user knows it: a folder, or the album file chosen.
+    const QString albumFile = m_window.albumFilePath();
+    const QString library =
+        QFileInfo(albumFile).fileName() == QLatin1String("AlbumData.xml") ? QFileInfo(albumFile).path() : albumFile;
+    const QString notice = fileExistsAtPath(albumFile) ? QStringLiteral("The photo library at %1 could not be read")
+                                                       : QStringLiteral("No photo library at %1");
+    m_overviewText = notice.arg(library);
+    const QString elided = m_ui->overviewLabel->fontMetrics().elidedText(library, Qt::ElideMiddle, kOverviewPathWidth);
+    m_ui->overviewLabel->setText(notice.arg(QLatin1Char('\n') + elided));
+    m_ui->overviewLabel->setToolTip(m_overviewText);
+    m_ui->showPhotosButton->hide();
+    m_ui->chooseLibraryButton->show();
+    updatePhotosDialog();
+}
+
+void MainWindowAssembly::updatePhotosDialog()
+{
+    m_photosListing = overviewListing(m_overview);
+    if (m_photosDialog)
+        m_photosDialog->findChild<QPlainTextEdit *>()->setPlainText(m_photosListing);
+}
+
+void MainWindowAssembly::showPhotosWithoutFile()
+{
+    if (!m_photosDialog) {
+        auto *dialog = new QDialog(m_mainWindow.get());
+        dialog->setWindowTitle(QStringLiteral("Photos Without an Image File"));
+        auto *list = new QPlainTextEdit(dialog);
+        list->setReadOnly(true);
+        list->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        list->setLineWrapMode(QPlainTextEdit::NoWrap);
+        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+        QPushButton *copy = buttons->addButton(QStringLiteral("&Copy All"), QDialogButtonBox::ActionRole);
+        connect(copy, &QPushButton::clicked, list, [list] { QGuiApplication::clipboard()->setText(list->toPlainText()); });
+        connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+        auto *layout = new QVBoxLayout(dialog);
+        layout->addWidget(list);
+        layout->addWidget(buttons);
+        dialog->resize(640, 320);
+        m_photosDialog = dialog;
+    }
+    m_photosDialog->findChild<QPlainTextEdit *>()->setPlainText(m_photosListing);
+    m_photosDialog->show();
+    m_photosDialog->raise();
+    m_photosDialog->activateWindow();
 }
 
 } // namespace gui

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "AlbumOverview.h"
 #include "QtControls.h"
 #include "rvController.h"
 #include "rvWindow.h"
 
+#include <QDialog>
 #include <QObject>
+#include <QPointer>
 
 #include <memory>
 
@@ -22,6 +25,14 @@ namespace gui {
 // return to the active state reloads the album data), Save (button, menu item
 // and the standard save shortcut) reaches rvController::saveSlideshow, and an
 // album chosen in the album popup reaches rvWindow::setSelectedAlbum.
+//
+// Below the album popup an overview counts what Save will export (photos,
+// photos without an image path, photos whose file is missing), with the list
+// of the latter one click away; when there is no album file it says so there
+// and offers to choose a library. The library is the default one unless one
+// is chosen (File > Open Library…, remembered for the next start) or given on
+// the command line for one run. Return in any text field saves like the Save
+// button.
 //
 // Construction only wires; awake() then runs the window's start-up. The
 // application's main and the GUI tests build the window the same way.
@@ -46,7 +57,43 @@ public:
     // The save command, as the Save button and menu item give it.
     void save();
 
+    // Library choice. The settings key holding the remembered library (a
+    // folder or an album file; absent for the default library).
+    static constexpr const char *kSettingsOrganization = "slideshow-exporter";
+    static constexpr const char *kSettingsApplication = "slideshow-exporter";
+    static constexpr const char *kLibrarySetting = "library";
+    // Before awake(): the library given on the command line for this run, or
+    // with none (a null string) the remembered choice, else the default.
+    void chooseStartLibrary(const QString &libraryOption);
+    // Reads the albums of another library (a folder or its album file) and
+    // remembers it for the next start.
+    void openLibrary(const QString &folderOrFile);
+    // Back to ~/Pictures/iPhoto Library, for this run and the next.
+    void useDefaultLibrary();
+    // File > Open Library…: a file dialog for a library folder or album file.
+    void chooseLibrary();
+
+    // Album overview: what the line below the album popup says, and the
+    // dialog listing the photos without an image file (null until shown).
+    const AlbumOverview &overview() const { return m_overview; }
+    // What it says in full (the label may shorten a long path).
+    QString overviewText() const { return m_overviewText; }
+    // True while the files of a big album are being looked for.
+    bool overviewPending() const { return !m_overview.filesLookedFor(); }
+    void showPhotosWithoutFile();
+    QDialog *photosDialog() const { return m_photosDialog; }
+
 private:
+    void setUpKeyboard();
+    void setUpLibraryChoice();
+    void switchLibrary(const QString &folderOrFile);
+    void setUpOverview();
+    // Counts the selected album again, or tells that no library was found.
+    void updateOverview();
+    void showOverview(const AlbumOverview &overview);
+    void showLibraryNotice();
+    void updatePhotosDialog();
+
     void activationChanged(Qt::ApplicationState state);
     // Runs one of the window's loads under a wait cursor, or holds it back
     // until the save in progress is over.
@@ -69,6 +116,12 @@ private:
 
     rvWindow m_window;
     rvController m_controller;
+
+    AlbumOverview m_overview;
+    QString m_overviewText;
+    quint64 m_overviewGeneration = 0; // one more at each new count
+    QString m_photosListing;
+    QPointer<QDialog> m_photosDialog;
 
     bool m_saving = false;
     bool m_reloadAfterSave = false;

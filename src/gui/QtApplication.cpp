@@ -4,6 +4,7 @@
 #include "QtBackend.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
 #include <QMainWindow>
 #include <QPixmap>
@@ -23,6 +24,9 @@ constexpr int kScreenshotDelayMs = 500;
 
 void scheduleScreenshot(QMainWindow *window, const QString &path)
 {
+    // As a window manager would on start-up: the window is active, so the
+    // picture shows where the focus is (bare Xvfb activates nothing).
+    window->activateWindow();
     QTimer::singleShot(kScreenshotDelayMs, window, [window, path] {
         const bool written = window->grab().save(path, "PNG");
         if (!written)
@@ -33,12 +37,44 @@ void scheduleScreenshot(QMainWindow *window, const QString &path)
 
 } // namespace
 
+std::optional<WindowOptions> parseWindowOptions(const QStringList &arguments, QString *error)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption library(
+        QStringLiteral("library"),
+        QStringLiteral("Read the albums of the iPhoto library at PATH (its folder or its AlbumData.xml) for this run."),
+        QStringLiteral("PATH"));
+    parser.addOption(library);
+    if (!parser.parse(arguments)) {
+        if (error)
+            *error = parser.errorText();
+        return std::nullopt;
+    }
+    WindowOptions options;
+    if (parser.isSet(library)) {
+        options.library = parser.value(library);
+        if (options.library.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("--library needs the path of a library folder or album file.");
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
 int applicationMain(int argc, char **argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Slideshow Exporter"));
     QApplication::setDesktopFileName(QStringLiteral("slideshow-exporter"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/slideshow-exporter.png")));
+
+    QString error;
+    const std::optional<WindowOptions> options = parseWindowOptions(QApplication::arguments(), &error);
+    if (!options) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 2;
+    }
 
     toolkit::QtBackend qtBackend;
     toolkit::setBackend(&qtBackend);
@@ -47,6 +83,7 @@ int applicationMain(int argc, char **argv)
     {
         MainWindowAssembly assembly;
         qtBackend.setDialogParent(assembly.mainWindow());
+        assembly.chooseStartLibrary(options->library);
         assembly.awake();
         assembly.mainWindow()->show();
 

@@ -1,43 +1,104 @@
 #include "AlbumOverview.h"
 
-#include "TextNumber.h"
+#include "Paths.h"
 #include "rvWindow.h"
 
 #include <QFileInfo>
 
 namespace {
 
-// The member of a dictionary under key when it is of the wanted kind, else no
-// value: an album or image record of an unexpected shape counts as lacking it,
-// as the window's own album-data operations take it.
-Value memberOfKind(const Value &dictionary, const QString &key, Value::Kind kind)
+// The caption of a photo that has no image path, for the list: the record may
+// still have one; else the photo is named by its key.
+QString nameWithoutImagePath(const rvWindow &window, int32_t index)
 {
-    Value member = dictionary.value(key);
-    return member.kind() == kind ? member : Value();
+    const Value key = window.gKeysForAlbum.at(index);
+    const QString keyText = key.isString() ? key.toString() : QString();
+    const Value caption = window.gMasterImageDictList.value(keyText).value(QStringLiteral("Caption"));
+    if (caption.isString() && !caption.toString().isEmpty())
+        return caption.toString();
+    return QStringLiteral("photo %1").arg(keyText.isEmpty() ? QString::number(index + 1) : keyText);
+}
+
+QString counted(int32_t count, const char *one, const char *many)
+{
+    return QString::fromUtf8(count == 1 ? one : many).arg(count);
 }
 
 } // namespace
 
-AlbumPhotoCounts albumPhotoCounts(const rvWindow &window, int32_t albumIndex)
+AlbumOverview albumOverview(rvWindow &window, FileLookup files)
 {
-    AlbumPhotoCounts counts;
-    if (window.gPlist.isNone() || albumIndex < 0 || albumIndex >= window.gAlbumsArray.count())
-        return counts;
-    const Value keys = memberOfKind(window.gAlbumsArray.at(albumIndex), QStringLiteral("KeyList"),
-                                    Value::Kind::Array);
-    const qsizetype count = keys.count();
-    counts.photos = saturatedInt32(count);
-
-    const QString imagePathKey = QStringLiteral("ImagePath");
-    qsizetype without = 0;
-    for (qsizetype i = 0; i < count; ++i) {
-        const Value key = keys.at(i);
-        const Value record = key.isString() ? window.gMasterImageDictList.value(key.toString()) : Value();
-        const Value imagePath = memberOfKind(record, imagePathKey, Value::Kind::String);
-        // A folder is no image file either.
-        if (imagePath.isNone() || !QFileInfo(imagePath.toString()).isFile())
-            ++without;
+    AlbumOverview overview;
+    overview.photoCount = window.getFilesCount();
+    for (int32_t index = 0; index < overview.photoCount; ++index) {
+        QString name;
+        const QString url = window.getClipFileURL(index, name);
+        if (url.isNull()) {
+            ++overview.withoutImagePath;
+            overview.photos.append({index, AlbumOverview::Problem::NoImagePath, nameWithoutImagePath(window, index), {}});
+            continue;
+        }
+        const QString path = pathForFileURLString(url);
+        // An empty caption names the slide, but would leave a blank line in a list.
+        overview.slidesToLookFor.append(
+            {index, AlbumOverview::Problem::FileMissing, name.isEmpty() ? displayNameAtPath(path) : name, path});
     }
-    counts.withoutImageFile = saturatedInt32(without);
-    return counts;
+    if (files == FileLookup::Now)
+        lookForFiles(overview);
+    return overview;
+}
+
+void lookForFiles(AlbumOverview &overview)
+{
+    for (const AlbumOverview::Photo &slide : std::as_const(overview.slidesToLookFor)) {
+        if (!QFileInfo(slide.path).isFile()) {
+            ++overview.missingFiles;
+            overview.photos.append(slide);
+        }
+    }
+    overview.slidesToLookFor.clear();
+}
+
+QString overviewSummary(const AlbumOverview &overview)
+{
+    QString summary = overview.photoCount == 0 ? QStringLiteral("No photos")
+                                               : counted(overview.photoCount, "%1 photo", "%1 photos");
+    if (overview.withoutImageFile() > 0)
+        summary += QString::fromUtf8(" · %1 without an image file").arg(overview.withoutImageFile());
+    return summary;
+}
+
+QString overviewDetails(const AlbumOverview &overview)
+{
+    QStringList parts;
+    if (overview.withoutImagePath > 0)
+        parts << counted(overview.withoutImagePath, "%1 has no image path", "%1 have no image path");
+    if (overview.missingFiles > 0)
+        parts << counted(overview.missingFiles, "%1 file is missing", "%1 files are missing");
+    return parts.join(QString::fromUtf8(" · "));
+}
+
+QString overviewListing(const AlbumOverview &overview)
+{
+    const struct {
+        AlbumOverview::Problem problem;
+        const char *heading;
+    } kinds[] = {
+        {AlbumOverview::Problem::NoImagePath, "No image path (no slide is written):"},
+        {AlbumOverview::Problem::FileMissing, "Image file missing (the slide is written all the same):"},
+    };
+    QStringList lines;
+    for (const auto &kind : kinds) {
+        QStringList entries;
+        for (const AlbumOverview::Photo &photo : overview.photos) {
+            if (photo.problem == kind.problem)
+                entries << (photo.path.isEmpty() ? photo.name : photo.name + '\t' + photo.path);
+        }
+        if (entries.isEmpty())
+            continue;
+        if (!lines.isEmpty())
+            lines << QString();
+        lines << QString::fromLatin1(kind.heading) << entries;
+    }
+    return lines.join('\n');
 }

@@ -1,15 +1,24 @@
 // The window layout's wiring to rvWindow and rvController, off screen.
+#include "AlbumFile.h"
 #include "AnswerDialog.h"
 #include "MainWindowAssembly.h"
+#include "QtApplication.h"
 #include "QtBackend.h"
 #include "SampleHome.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
+#include <QThreadPool>
 
 namespace {
 
@@ -84,6 +93,233 @@ TEST_F(Assembly, ActivationDuringASaveReloadsAfterIt)
     widget<QPushButton>("saveButton")->click();
     EXPECT_EQ(documentAt(home.desktop() + "/during.json")["sequence"]["projectName"], "Typed title");
     EXPECT_EQ(window.getSlideShowTitle(), "Seaside");
+}
+
+// The line below the album popup follows every album choice and reload; the
+// list behind "Show…" names each photo without an image file.
+TEST_F(Assembly, OverviewOfTheChosenAlbum)
+{
+    assembly.awake();
+    EXPECT_EQ(assembly.overviewText(), "5 photos · 1 without an image file\n1 has no image path");
+    QComboBox *albums = widget("albumPopup");
+    albums->setFocus();
+    QTest::keyClick(albums, Qt::Key_Down);
+    EXPECT_EQ(assembly.overviewText(), "4 photos · 1 without an image file\n1 file is missing");
+    EXPECT_TRUE(widget<QPushButton>("showPhotosButton")->isVisibleTo(assembly.mainWindow()));
+
+    widget<QPushButton>("showPhotosButton")->click();
+    ASSERT_TRUE(assembly.photosDialog());
+    const QString listed = assembly.photosDialog()->findChild<QPlainTextEdit *>()->toPlainText();
+    EXPECT_TRUE(listed.endsWith("The glacier\t" + home.dir.path() + "/Pictures/iPhoto Library/Originals/glacier.jpg"))
+        << listed.toStdString();
+
+    // The missing file appears: a reload counts it, the open list follows.
+    QFile(home.dir.path() + "/Pictures/iPhoto Library/Originals/glacier.jpg").open(QIODevice::WriteOnly);
+    assembly.reload();
+    EXPECT_EQ(assembly.overviewText(), "4 photos");
+    EXPECT_FALSE(widget<QPushButton>("showPhotosButton")->isVisibleTo(assembly.mainWindow()));
+    EXPECT_EQ(assembly.photosDialog()->findChild<QPlainTextEdit *>()->toPlainText(), "");
+}
+
+// A big album's files are looked for on a worker; a newer choice wins over a
+// lookup still running.
+TEST_F(Assembly, BigAlbumFilesLookedForOffTheGuiThread)
+{
+    const QString library = home.dir.filePath("Big Library");
+    QStringList keys;
+    fixtures::AlbumFile file;
+    ASSERT_TRUE(QDir().mkpath(library));
+    for (int i = 0; i < 300; ++i) {
+        const QString path = library + "/" + QString::number(i) + ".jpg";
+        keys << QString::number(i);
+        file.image(keys.last(), path);
+        if (i != 150)
+            QFile(path).open(QIODevice::WriteOnly);
+    }
+    QFile albumFile(library + "/AlbumData.xml");
+    ASSERT_TRUE(albumFile.open(QIODevice::WriteOnly));
+    albumFile.write(file.album("Big", keys).album("Small", {"1"}).xml());
+    albumFile.close();
+
+    assembly.chooseStartLibrary(library);
+    assembly.awake();
+    EXPECT_TRUE(assembly.overviewPending());
+    EXPECT_EQ(assembly.overviewText(), "300 photos\nLooking for the image files…");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.overviewPending(); }));
+    EXPECT_EQ(assembly.overviewText(), "300 photos · 1 without an image file\n1 file is missing");
+
+    assembly.reload();
+    QComboBox *albums = widget("albumPopup");
+    albums->setFocus();
+    QTest::keyClick(albums, Qt::Key_Down);
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents(); // the old lookup's answer arrives, and is dropped
+    EXPECT_EQ(assembly.overviewText(), "1 photo");
+}
+
+// Where the album file is looked for: the command line's library for one run,
+// else the remembered choice, else the default; and what the window says
+// when there is none.
+TEST_F(Assembly, LibraryLocation)
+{
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    const QString defaultFile = home.dir.path() + "/Pictures/iPhoto Library/AlbumData.xml";
+    // The sample library's album file moved to a folder of its own.
+    const QString moved = home.dir.filePath("Elsewhere/My Library");
+    ASSERT_TRUE(QDir().mkpath(moved) && QFile::rename(defaultFile, moved + "/AlbumData.xml"));
+
+    assembly.chooseStartLibrary(QString());
+    EXPECT_EQ(window.albumFilePath(), defaultFile);
+    assembly.awake();
+    EXPECT_EQ(assembly.overviewText(), "No photo library at " + home.dir.path() + "/Pictures/iPhoto Library");
+    EXPECT_TRUE(widget<QPushButton>("chooseLibraryButton")->isVisibleTo(assembly.mainWindow()));
+
+    assembly.openLibrary(moved); // remembered
+    EXPECT_EQ(titlesOf(widget("albumPopup")), kSampleAlbums);
+    EXPECT_FALSE(widget<QPushButton>("chooseLibraryButton")->isVisibleTo(assembly.mainWindow()));
+
+    // Options relative to the working folder; a path that is no folder is
+    // taken as the album file.
+    const QString elsewhere = home.dir.filePath("Elsewhere");
+    const QString notAlbum = home.dir.filePath("Pictures/iPhoto Library/Originals/beach.jpg");
+    const struct { const char *option; QString albumFile, notice; } starts[] = {
+        {nullptr, moved + "/AlbumData.xml", ""}, // the remembered choice
+        {"Elsewhere", elsewhere + "/AlbumData.xml", "No photo library at " + elsewhere},
+        {"Elsewhere/My Library/AlbumData.xml", moved + "/AlbumData.xml", ""},
+        {"/nowhere", "/nowhere", "No photo library at /nowhere"},
+        {"Pictures/iPhoto Library/Originals/beach.jpg", notAlbum, "The photo library at " + notAlbum + " could not be read"},
+    };
+    const QString oldWorkingFolder = QDir::currentPath();
+    QDir::setCurrent(home.dir.path());
+    for (const auto &start : starts) {
+        SCOPED_TRACE(start.option ? start.option : "no option");
+        gui::MainWindowAssembly next;
+        next.chooseStartLibrary(start.option ? QString::fromUtf8(start.option) : QString());
+        next.awake();
+        EXPECT_EQ(next.window().albumFilePath(), start.albumFile);
+        EXPECT_EQ(next.overviewText(), start.notice.isEmpty() ? "5 photos · 1 without an image file\n1 has no image path"
+                                                              : start.notice);
+    }
+    QDir::setCurrent(oldWorkingFolder);
+    EXPECT_EQ(QSettings("slideshow-exporter", "slideshow-exporter").value("library"), moved);
+
+    // Back to the default library, which is gone: the old albums go too.
+    widget<QAction>("defaultLibraryAction")->trigger();
+    EXPECT_EQ(window.albumFilePath(), defaultFile);
+    EXPECT_EQ(widget("albumPopup")->count(), 0);
+    EXPECT_FALSE(QSettings("slideshow-exporter", "slideshow-exporter").contains("library"));
+}
+
+// File > Open Library… takes a library folder or an album file itself.
+TEST_F(Assembly, OpenLibraryDialogTakesAFolderOrAnAlbumFile)
+{
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    const QString folder = home.dir.filePath("Pictures/iPhoto Library");
+    ASSERT_TRUE(QFile::copy(folder + "/AlbumData.xml", folder + "/Copy.xml"));
+    for (const QString &chosen : {folder, folder + "/Copy.xml"}) {
+        SCOPED_TRACE(chosen.toStdString());
+        // As a person does: Open in the folder as it is, or with the file's
+        // name typed.
+        answerDialog([&](QFileDialog *dialog) {
+            dialog->setDirectory(folder);
+            if (chosen != folder)
+                dialog->findChild<QLineEdit *>("fileNameEdit")->setText(QFileInfo(chosen).fileName());
+        });
+        widget<QAction>("openLibraryAction")->trigger();
+        EXPECT_EQ(window.libraryLocation().toStdString(), chosen.toStdString());
+        EXPECT_EQ(titlesOf(widget("albumPopup")), kSampleAlbums);
+    }
+}
+
+TEST(WindowOptions, LibraryOption)
+{
+    const struct { QStringList arguments; std::optional<QString> library; } cases[] = {
+        {{"app"}, QString()},
+        {{"app", "--library", "/media/Photos/iPhoto Library"}, "/media/Photos/iPhoto Library"},
+        {{"app", "--library=lib.xml"}, "lib.xml"},
+        {{"app", "--library"}, std::nullopt},
+        {{"app", "--library="}, std::nullopt},
+        {{"app", "--libary", "x"}, std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        QString error;
+        const std::optional<gui::WindowOptions> options = gui::parseWindowOptions(c.arguments, &error);
+        ASSERT_EQ(options.has_value(), c.library.has_value());
+        if (options) {
+            EXPECT_EQ(options->library, *c.library);
+        }
+        EXPECT_EQ(error.isEmpty(), c.library.has_value());
+    }
+}
+
+// The keyboard: the focus starts on the album popup and shows; Tab goes
+// through the settings in order; Return or Enter in a field saves; every
+// label has a mnemonic of its own and a buddy.
+TEST_F(Assembly, Keyboard)
+{
+    assembly.awake();
+    assembly.mainWindow()->show();
+    QApplication::setActiveWindow(assembly.mainWindow());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(assembly.mainWindow()));
+    EXPECT_EQ(QApplication::focusWidget(), widget("albumPopup"));
+    EXPECT_TRUE(assembly.mainWindow()->testAttribute(Qt::WA_KeyboardFocusChange));
+
+    QStringList order{QApplication::focusWidget()->objectName()};
+    for (int i = 0; i < 9; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget()->objectName();
+    }
+    EXPECT_EQ(order, QStringList({"albumPopup", "titleField", "clipDurationField", "transitionDurationField",
+                                  "transitionPopup", "frameRatePopup", "widthField", "heightField",
+                                  "newProjectCheckBox", "saveButton"}));
+
+    for (const auto &[field, key] : {std::pair{"titleField", Qt::Key_Return}, std::pair{"heightField", Qt::Key_Enter}}) {
+        widget<QLineEdit>("titleField")->setText(field);
+        qputenv(toolkit::kSavePanelScriptVariable, QFile::encodeName(home.desktop() + "/" + field));
+        QTest::keyClick(widget<QLineEdit>(field), key);
+        qunsetenv(toolkit::kSavePanelScriptVariable);
+        EXPECT_EQ(documentAt(home.desktop() + "/" + field + ".json")["sequence"]["projectName"], field);
+    }
+
+    QMap<QChar, QString> mnemonics{{'F', "File menu"}};
+    auto claim = [&](const QString &text, const QString &owner) {
+        const qsizetype at = text.indexOf('&');
+        ASSERT_GE(at, 0) << owner.toStdString() << " has no mnemonic";
+        const QChar key = text.at(at + 1).toUpper();
+        EXPECT_FALSE(mnemonics.contains(key)) << owner.toStdString() << " and " << mnemonics[key].toStdString();
+        mnemonics[key] = owner;
+    };
+    for (QLabel *label : assembly.mainWindow()->findChildren<QLabel *>()) {
+        if (label->buddy())
+            claim(label->text(), label->objectName());
+        else
+            EXPECT_FALSE(label->text().contains('&')) << label->objectName().toStdString();
+    }
+    for (QAbstractButton *button : assembly.mainWindow()->findChildren<QAbstractButton *>()) {
+        if (!button->text().isEmpty())
+            claim(button->text(), button->objectName());
+    }
+    EXPECT_EQ(mnemonics.size(), 13);
+}
+
+// Shrunk as far as it goes, the window still shows every setting whole.
+TEST_F(Assembly, TooSmallAWindowKeepsEverySetting)
+{
+    assembly.awake();
+    assembly.mainWindow()->show();
+    assembly.mainWindow()->resize(1, 1);
+    QApplication::processEvents();
+    for (QWidget *control : assembly.mainWindow()->centralWidget()->findChildren<QWidget *>()) {
+        if (!control->isVisibleTo(assembly.mainWindow()) || control->objectName().startsWith("qt_"))
+            continue;
+        SCOPED_TRACE(control->objectName().toStdString());
+        const QRect shown = control->visibleRegion().boundingRect();
+        EXPECT_EQ(shown.size(), control->size());
+        EXPECT_GE(control->width(), std::min(control->sizeHint().width(), control->minimumSizeHint().width()));
+    }
 }
 
 } // namespace

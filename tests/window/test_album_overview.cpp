@@ -1,0 +1,88 @@
+// The counts of the selected album: photos, photos without an image path (no
+// slide) and photos whose image file is gone from the disk (still a slide).
+
+#include "AlbumFile.h"
+#include "AlbumOverview.h"
+#include "HeadlessWindow.h"
+#include "TemporaryHome.h"
+
+#include <gtest/gtest.h>
+
+using fixtures::AlbumFile;
+
+namespace {
+
+using Problem = AlbumOverview::Problem;
+
+TEST(AlbumOverview, CountsEachKindOfMissingPhoto)
+{
+    fixtures::TemporaryHome home;
+    fixtures::HeadlessWindow ui;
+    const QString photos = home.filePath("Photos");
+    QDir().mkpath(photos + "/a folder.jpg");
+    QFile(photos + "/here.jpg").open(QIODevice::WriteOnly);
+    ASSERT_TRUE(home.writeAlbumFile(
+        AlbumFile()
+            .album("Fine", {"here"})
+            .album("Trip", {"here", "no record", "no path", "gone", "gone, no caption", "folder", "here"})
+            .image("here", photos + "/here.jpg", "Here")
+            .image("no path", std::nullopt, "Lost on import")
+            .image("gone", photos + "/gone.jpg", "Gone")
+            .image("gone, no caption", photos + "/gone 2.jpg")
+            .image("folder", photos + "/a folder.jpg", "")
+            .xml()));
+    ui.window.awakeFromNib();
+
+    AlbumOverview overview = albumOverview(ui.window);
+    EXPECT_EQ(overviewSummary(overview), "1 photo");
+    EXPECT_EQ(overviewDetails(overview), "");
+    EXPECT_TRUE(overview.photos.isEmpty());
+
+    ui.albums.chooseItemAtIndex(1);
+    overview = albumOverview(ui.window);
+    EXPECT_EQ(overview.photoCount, 7);
+    EXPECT_EQ(overview.withoutImagePath, 2);
+    EXPECT_EQ(overview.missingFiles, 3);
+    EXPECT_EQ(overview.slideCount(), 5);
+    EXPECT_EQ(overviewSummary(overview), "7 photos · 5 without an image file");
+    EXPECT_EQ(overviewDetails(overview), "2 have no image path · 3 files are missing");
+
+    const struct { int32_t index; Problem problem; QString name, path; } expected[] = {
+        {1, Problem::NoImagePath, "photo no record", ""},
+        {2, Problem::NoImagePath, "Lost on import", ""},
+        {3, Problem::FileMissing, "Gone", photos + "/gone.jpg"},
+        {4, Problem::FileMissing, "gone 2.jpg", photos + "/gone 2.jpg"},
+        {5, Problem::FileMissing, "a folder.jpg", photos + "/a folder.jpg"}, // a folder is no image file
+    };
+    ASSERT_EQ(overview.photos.size(), std::size(expected));
+    for (qsizetype i = 0; i < overview.photos.size(); ++i) {
+        SCOPED_TRACE(i);
+        const AlbumOverview::Photo &photo = overview.photos[i];
+        EXPECT_EQ(photo.index, expected[i].index);
+        EXPECT_EQ(photo.problem, expected[i].problem);
+        EXPECT_EQ(photo.name, expected[i].name);
+        EXPECT_EQ(photo.path, expected[i].path);
+    }
+    EXPECT_EQ(overviewListing(overview),
+              "No image path (no slide is written):\nphoto no record\nLost on import\n\n"
+              "Image file missing (the slide is written all the same):\nGone\t" + photos + "/gone.jpg\n"
+              "gone 2.jpg\t" + photos + "/gone 2.jpg\na folder.jpg\t" + photos + "/a folder.jpg");
+
+    // The files looked for later (on another thread, say) give the same.
+    AlbumOverview later = albumOverview(ui.window, FileLookup::Later);
+    EXPECT_EQ(later.slidesToLookFor.size(), 5);
+    EXPECT_EQ(overviewSummary(later), "7 photos · 2 without an image file");
+    lookForFiles(later);
+    EXPECT_TRUE(later.filesLookedFor());
+    EXPECT_EQ(overviewListing(later), overviewListing(overview));
+    EXPECT_EQ(later.missingFiles, 3);
+
+    // No album data at all: nothing counted, nothing listed.
+    QFile::remove(home.albumFilePath());
+    ui.window.applicationWillBecomeActive();
+    overview = albumOverview(ui.window);
+    EXPECT_EQ(overviewSummary(overview), "No photos");
+    EXPECT_EQ(overview.withoutImageFile(), 0);
+}
+
+} // namespace
