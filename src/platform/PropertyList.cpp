@@ -603,6 +603,9 @@ Value parsePropertyList(qsizetype sizeHint, const SliceReader &read, QString *er
                                 .arg(qulonglong(XML_GetCurrentLineNumber(p)))
                                 .arg(qulonglong(XML_GetCurrentColumnNumber(p)) + 1));
         slice = std::max(baseSlice, std::min(pending, maxToken + 1 - pending));
+        // Never more than the input has left (the size is known): expat's
+        // buffer grows to hold the slice, long token and all.
+        slice = std::min(slice, std::max(sizeHint - qsizetype(fed), qsizetype(1)));
     }
 
     if (builder.failed())
