@@ -96,10 +96,9 @@ TEST(PropertyList, HostileInputGivesNoValueAndOneLineErrorWithPosition)
         {"invalid UTF-8", plist("<string>caf\xc3\x28</string>"), "invalid token"},
         {"mismatched tag", "<plist>\n<array>\n  <string>a</strin>\n</array>\n</plist>\n", "mismatched tag at line 3, column 14"},
         {"513 nested", nested(513), "deeper than 512"},
-        {"100,000 nested", nested(100000), "deeper than 512"},
-        {"entity bomb", "<!DOCTYPE plist [<!ENTITY a \"lol\"><!ENTITY b \"" + QByteArray("&a;").repeated(1000) + "\"><!ENTITY c \""
-                            + QByteArray("&b;").repeated(1000) + "\">]><plist><string>&c;</string></plist>", "internal subset"},
-        {"external entity", "<!DOCTYPE plist [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><plist><string>&x;</string></plist>",
+        {"entity bomb and external entity",
+         "<!DOCTYPE plist [<!ENTITY x SYSTEM \"file:///etc/passwd\"><!ENTITY a \"lol\"><!ENTITY b \"" + QByteArray("&a;").repeated(1000)
+             + "\"><!ENTITY c \"" + QByteArray("&b;").repeated(1000) + "\">]><plist><string>&x;&c;</string></plist>",
          "internal subset"},
         {"undefined entity behind external DTD",
          "<!DOCTYPE plist SYSTEM \"file:///etc/passwd\">\n<plist><string>&xxe;</string></plist>", "undefined entity"},
@@ -205,13 +204,13 @@ TEST(PropertyListFile, OnlyRegularFilesAreReadAsLongAsTheyWereWhenOpened)
     ASSERT_EQ(::bind(server, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
     for (const QString &path : {fifo, zero, socketPath}) {
         SCOPED_TRACE(path.toStdString());
-        const QString expected = path + QStringLiteral(" could not be read: it is not a regular file");
+        const std::string expected = path.toStdString() + " could not be read: it is not a regular file";
         QString error;
         EXPECT_TRUE(propertyListFromFile(path, &error, QStringLiteral("AlbumData.xml")).isNone());
-        EXPECT_EQ(error, expected);
+        EXPECT_EQ(error.toStdString(), expected);
         error.clear();
         EXPECT_FALSE(readWholeFile(path, &error).has_value());
-        EXPECT_EQ(error, expected);
+        EXPECT_EQ(error.toStdString(), expected);
     }
     ::close(server);
 
