@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Times the property-list read (bench_long_token, Release) of two album files
-# of the same size: a small valid album file padded with one comment of
-# PAD_MB megabytes (default 256), and the same file padded with as many bytes
-# of 1 KB comments. The parse should be linear either way: the one-token file
-# at most twice as slow, its peak memory (max RSS) under twice the token.
+# Times the property-list read (bench_long_token, Release) of album files of
+# the same size: a small valid album file padded with one comment of PAD_MB
+# megabytes (default 256), the same file padded with as many bytes of 1 KB
+# comments, and one padded with a comment of a quarter of that followed by
+# 1 KB comments. The parse should be linear either way: the one-token file at
+# most twice as slow, its peak memory (max RSS) under twice the token, and the
+# memory taken by a long token not growing with what follows it.
 # Prints medians of wall time, CPU time and peak memory, and the ratios; then
 # one read of the one-token file at the default token limit (refused).
 #
@@ -33,9 +35,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 python3 bench/make_album.py --photos 200 "$work/base.xml" 2>/dev/null
 # The padding goes right after the <plist> start tag, inside the document.
-python3 - "$work/base.xml" "$work/one.xml" "$work/many.xml" "$pad_mb" <<'PY'
+python3 - "$work/base.xml" "$work/one.xml" "$work/many.xml" "$work/middle.xml" "$pad_mb" <<'PY'
 import sys
-base, one, many, mb = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+base, one, many, middle, mb = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5])
 text = open(base, 'rb').read()
 at = text.index(b'\n', text.index(b'<plist')) + 1
 size = mb << 20
@@ -52,6 +54,11 @@ with open(many, 'wb') as out:
     for _ in range(size // len(block)):
         out.write(block)
     out.write(text[at:])
+with open(middle, 'wb') as out:
+    out.write(text[:at] + b'<!--' + b'x' * (size // 4 - 8) + b'-->\n')
+    for _ in range(size * 3 // 4 // len(block)):
+        out.write(block)
+    out.write(text[at:])
 PY
 token_mb=$((pad_mb * 2))
 
@@ -63,10 +70,12 @@ measure() {
 
 : >"$work/t-one"
 : >"$work/t-many"
+: >"$work/t-middle"
 "$build/bench/bench_long_token" "$work/many.xml" >/dev/null # warms the page cache
 for ((i = 0; i < runs; i++)); do
   measure "$build/bench/bench_long_token" "$work/one.xml" "$token_mb" >>"$work/t-one"
   measure "$build/bench/bench_long_token" "$work/many.xml" >>"$work/t-many"
+  measure "$build/bench/bench_long_token" "$work/middle.xml" "$token_mb" >>"$work/t-middle"
 done
 
 median() { # column of a file
@@ -83,11 +92,15 @@ row() {
 }
 row "one ${pad_mb} MB comment" "$work/t-one"
 row "1 KB comments" "$work/t-many"
+row "$((pad_mb / 4)) MB comment, 1 KB comments" "$work/t-middle"
 
 awk -v ow="$(median "$work/t-one" 1)" -v mw="$(median "$work/t-many" 1)" \
     -v oc="$(median "$work/t-one" 2)" -v mc="$(median "$work/t-many" 2)" \
-    -v rss="$(median "$work/t-one" 3)" -v mb="$pad_mb" \
-  'BEGIN { printf "\none token / many: %.2fx wall, %.2fx CPU; peak memory %.2fx the token\n", ow / mw, oc / mc, rss / 1024 / mb }'
+    -v rss="$(median "$work/t-one" 3)" -v qrss="$(median "$work/t-middle" 3)" -v base="$(median "$work/t-many" 3)" \
+    -v mb="$pad_mb" \
+  'BEGIN { printf "\none token / many: %.2fx wall, %.2fx CPU\n", ow / mw, oc / mc
+           printf "peak memory / token: %.2fx (%.2fx above the 1 KB file'"'"'s); quarter-size token: %.2fx (%.2fx)\n",
+             rss / 1024 / mb, (rss - base) / 1024 / mb, qrss / 1024 / (mb / 4), (qrss - base) / 1024 / (mb / 4) }'
 
 printf '\nat the default token limit: '
 "$build/bench/bench_long_token" "$work/one.xml" || true

@@ -7,6 +7,8 @@
 #include <expat.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -514,6 +516,51 @@ struct ParserDeleter {
     void operator()(XML_ParserStruct *parser) const { XML_ParserFree(parser); }
 };
 
+// Expat's memory, each block with its size in front of it, so that the feeding
+// loop can tell how long expat's input buffer is.
+struct alignas(std::max_align_t) BlockHeader {
+    size_t size;
+};
+
+void *allocateBlock(size_t size)
+{
+    auto *header = static_cast<BlockHeader *>(std::malloc(sizeof(BlockHeader) + size));
+    if (!header)
+        return nullptr;
+    header->size = size;
+    return header + 1;
+}
+
+void *reallocateBlock(void *block, size_t size)
+{
+    if (!block)
+        return allocateBlock(size);
+    auto *header = static_cast<BlockHeader *>(std::realloc(static_cast<BlockHeader *>(block) - 1, sizeof(BlockHeader) + size));
+    if (!header)
+        return nullptr;
+    header->size = size;
+    return header + 1;
+}
+
+void freeBlock(void *block)
+{
+    if (block)
+        std::free(static_cast<BlockHeader *>(block) - 1);
+}
+
+size_t blockSize(const void *block) { return (static_cast<const BlockHeader *>(block) - 1)->size; }
+
+const XML_Memory_Handling_Suite kSizedBlocks = {allocateBlock, reallocateBlock, freeBlock};
+
+// The bytes expat keeps before the unparsed ones (for XML_GetInputContext).
+qsizetype contextBytes()
+{
+    for (const XML_Feature *feature = XML_GetFeatureList(); feature && feature->feature != XML_FEATURE_END; ++feature)
+        if (feature->feature == XML_FEATURE_CONTEXT_BYTES)
+            return qsizetype(feature->value);
+    return 0;
+}
+
 } // namespace
 
 namespace {
@@ -546,7 +593,7 @@ Value parsePropertyList(qsizetype sizeHint, const SliceReader &read, QString *er
         return Value();
     };
 
-    std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
+    std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate_MM(nullptr, &kSizedBlocks, nullptr));
     if (!parser)
         return failWith(QStringLiteral("out of memory"));
     XML_Parser p = parser.get();
@@ -571,13 +618,21 @@ Value parsePropertyList(qsizetype sizeHint, const SliceReader &read, QString *er
                                                                 : std::clamp(sizeHint, qsizetype(4096), qsizetype(1) << 20),
                                          kMaxSlice);
     const qsizetype maxToken = std::clamp(options.maxTokenBytes, qsizetype(1), kMaxSlice);
+    const qsizetype context = contextBytes();
     qsizetype slice = baseSlice;
+    qsizetype request = slice; // what expat is asked to make room for: at least the slice
+    std::span<const char> movedWithin; // the buffer expat should move its bytes back within
+    bool moveBack = true;
     qint64 fed = 0;
     XML_Status status = XML_STATUS_OK;
     for (;;) {
-        char *buffer = static_cast<char *>(XML_GetBuffer(p, int(slice)));
+        char *buffer = static_cast<char *>(XML_GetBuffer(p, int(request)));
         if (!buffer)
             return failWith(QStringLiteral("out of memory"));
+        // Should expat have grown its buffer instead, it is never asked again.
+        if (!movedWithin.empty() && (std::less<>()(buffer, movedWithin.data())
+                                     || !std::less<>()(buffer, movedWithin.data() + movedWithin.size())))
+            moveBack = false;
         QString readError;
         const qsizetype length = read(buffer, slice, &readError);
         if (length < 0) {
@@ -606,6 +661,21 @@ Value parsePropertyList(qsizetype sizeHint, const SliceReader &read, QString *er
         // Never more than the input has left (the size is known): expat's
         // buffer grows to hold the slice, long token and all.
         slice = std::min(slice, std::max(sizeHint - qsizetype(fed), qsizetype(1)));
+        // After a long token expat's buffer is far longer than a slice. Left
+        // alone, the slices would walk through all of it and make every page
+        // of it resident. Asking for just more room than is left at its end,
+        // but no more than it holds, makes expat move the unparsed bytes back
+        // to its start instead, where the pages are in use already.
+        request = slice;
+        movedWithin = {};
+        int used = 0;
+        if (const char *data = XML_GetInputContext(p, nullptr, &used); moveBack && data && used >= 0) {
+            const qsizetype capacity = qsizetype(blockSize(data));
+            if (qsizetype(used) >= pending + context + 2 * slice && capacity - used >= slice) {
+                request = capacity - used + 1;
+                movedWithin = std::span<const char>(data, size_t(capacity));
+            }
+        }
     }
 
     if (builder.failed())

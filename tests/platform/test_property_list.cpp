@@ -175,16 +175,25 @@ TEST(PropertyListFile, LongTokensTakeFewSlicesWhereverTheyAre)
     int slices = 0;
     options.progress = [&slices](qint64, qint64) { ++slices; };
     options.sliceBytes = 256;
+    const auto write = [&path](const QByteArray &bytes) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    };
     for (const QByteArray &bytes : files) {
         SCOPED_TRACE(bytes.left(300).toStdString());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
-        file.close();
+        ASSERT_TRUE(write(bytes));
         slices = 0;
         QString error;
         EXPECT_EQ(dump(propertyListFromFile(path, &error, QString(), options)), "[true]") << error.toStdString();
         EXPECT_LT(slices, 30); // 782 slices of 256 bytes
     }
+    // The slices after a long token go back to the start of the parser's
+    // buffer: what follows still reads right.
+    const QByteArray after = plist("<array><!--" + filler + "-->" + QByteArray("<true/><false/>").repeated(5000) + "</array>");
+    ASSERT_TRUE(write(after));
+    const Value expected = propertyListFromData(after);
+    ASSERT_EQ(expected.count(), 10000);
+    EXPECT_TRUE(propertyListFromFile(path, nullptr, QString(), options) == expected);
 }
 
 // Anything but a regular file is refused at once, without blocking: a named
