@@ -6,6 +6,11 @@
 
 #include <limits>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 void setError(QString *error, const QString &text)
@@ -25,38 +30,73 @@ bool fileExistsAtPath(const QString &path)
     return !path.isEmpty() && QFileInfo::exists(path);
 }
 
+bool openRegularFileForReading(QFile &file, const QString &path, QString *error)
+{
+    const auto fail = [&](const QString &reason) {
+        setError(error, QStringLiteral("%1 could not be read: %2").arg(path, reason));
+        return false;
+    };
+    const QString notRegular = QStringLiteral("it is not a regular file");
+    if (QFileInfo(path).isDir()) // also for a folder that cannot be opened
+        return fail(QStringLiteral("it is a folder"));
+    const QByteArray name = QFile::encodeName(path);
+    // Non-blocking, so that opening a named pipe does not wait for a writer;
+    // no controlling terminal taken from a terminal device.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        const int openError = errno;
+        struct stat info {};
+        if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+            return fail(notRegular); // a socket, say, which cannot be opened at all
+        return fail(qt_error_string(openError));
+    }
+    struct stat info {};
+    QString reason;
+    if (::fstat(fd, &info) != 0)
+        reason = qt_error_string(errno);
+    else if (S_ISDIR(info.st_mode))
+        reason = QStringLiteral("it is a folder");
+    else if (!S_ISREG(info.st_mode))
+        reason = notRegular;
+    else if (const int flags = ::fcntl(fd, F_GETFL); flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0)
+        reason = qt_error_string(errno); // reads of a regular file then block as usual
+    if (!reason.isEmpty()) {
+        ::close(fd);
+        return fail(reason);
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(file.errorString());
+    }
+    return true;
+}
+
 std::optional<QByteArray> readWholeFile(const QString &path, QString *error)
 {
-    if (QFileInfo(path).isDir()) {
-        setError(error, QStringLiteral("%1 could not be read: it is a folder").arg(path));
+    QFile file;
+    if (!openRegularFileForReading(file, path, error))
         return std::nullopt;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setError(error, QStringLiteral("%1 could not be read: %2").arg(path, file.errorString()));
-        return std::nullopt;
-    }
-    // Read into a buffer of the file's size: no growing, no spare capacity
-    // (album files run to hundreds of megabytes).
-    QByteArray bytes;
+    // Read into a buffer of the file's size at opening: no growing, no spare
+    // capacity (album files run to hundreds of megabytes), and a file that
+    // someone keeps appending to cannot make the read go on for ever.
     const qint64 expected = file.size();
-    if (!file.isSequential() && expected > 0 && expected < qint64(std::numeric_limits<qsizetype>::max() / 2)) {
-        bytes = QByteArray(qsizetype(expected), Qt::Uninitialized);
-        qint64 done = 0;
-        while (done < expected) {
-            const qint64 got = file.read(bytes.data() + done, expected - done);
-            if (got <= 0)
-                break;
-            done += got;
-        }
-        bytes.truncate(qsizetype(done));
+    if (expected >= qint64(std::numeric_limits<qsizetype>::max() / 2)) {
+        setError(error, QStringLiteral("%1 could not be read: it is too large").arg(path));
+        return std::nullopt;
     }
-    if (file.error() == QFileDevice::NoError && !file.atEnd())
-        bytes += file.readAll(); // the file grew, or its size was unknown
+    QByteArray bytes(qsizetype(expected), Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < expected) {
+        const qint64 got = file.read(bytes.data() + done, expected - done);
+        if (got <= 0)
+            break; // an error, or the file became shorter
+        done += got;
+    }
     if (file.error() != QFileDevice::NoError) {
         setError(error, QStringLiteral("%1 could not be read: %2").arg(path, file.errorString()));
         return std::nullopt;
     }
+    bytes.truncate(qsizetype(done));
     return bytes;
 }
 

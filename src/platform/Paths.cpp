@@ -80,15 +80,60 @@ bool isPlainFileURL(const QString &url)
 
 } // namespace
 
-QString homeFolder()
+namespace {
+
+// The home folder's path as the system gives it: $HOME when set and not
+// empty, else the password database's entry.
+QByteArray homeFolderBytes()
 {
     // Read afresh each time: the environment may change between calls.
-    const QByteArray home = qgetenv("HOME");
-    if (!home.isEmpty())
-        return withoutTrailingSlash(QFile::decodeName(home));
-    if (const passwd *entry = ::getpwuid(::getuid()); entry && entry->pw_dir && *entry->pw_dir)
-        return withoutTrailingSlash(QFile::decodeName(QByteArray(entry->pw_dir)));
-    return QStringLiteral("/");
+    QByteArray home = qgetenv("HOME");
+    if (home.isEmpty()) {
+        if (const passwd *entry = ::getpwuid(::getuid()); entry && entry->pw_dir && *entry->pw_dir)
+            home = QByteArray(entry->pw_dir);
+    }
+    return home;
+}
+
+QString homeFolderFrom(const QByteArray &bytes)
+{
+    return bytes.isEmpty() ? QStringLiteral("/") : withoutTrailingSlash(QFile::decodeName(bytes));
+}
+
+// Bytes for a log line: printable ASCII as it is, everything else as "\xNN".
+QString escapedBytes(const QByteArray &bytes)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    QString text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7f && byte != '\\') {
+            text += QLatin1Char(c);
+        } else {
+            text += QLatin1String("\\x");
+            text += QLatin1Char(kHex[byte >> 4]);
+            text += QLatin1Char(kHex[byte & 15]);
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+QString homeFolder()
+{
+    return homeFolderFrom(homeFolderBytes());
+}
+
+std::optional<QString> exactHomeFolder(QString *problem)
+{
+    const QByteArray bytes = homeFolderBytes();
+    if (QFile::encodeName(QFile::decodeName(bytes)) == bytes)
+        return homeFolderFrom(bytes);
+    if (problem) {
+        *problem = QStringLiteral("The home folder's path %1 cannot be represented").arg(escapedBytes(bytes));
+    }
+    return std::nullopt;
 }
 
 QString appendingPathComponent(const QString &path, const QString &component)

@@ -2,11 +2,21 @@
 
 #include <QString>
 
+#include <optional>
+
 // Paths, file URLs and display names.
 
 // The user's home folder: $HOME when set and not empty, else the password
 // database's entry for the current user; never with a trailing "/".
 QString homeFolder();
+
+// The home folder as above when its path, as text, names the folder exactly:
+// file names are bytes, and bytes that are not valid in the file-name encoding
+// (UTF-8) have no text form, so a path built on the text would name another
+// file. Then gives nothing and, when asked, a one-line description for the
+// log ("The home folder's path /home/caf\xE9 cannot be represented"), the
+// path's bytes other than printable ASCII written as "\xNN".
+std::optional<QString> exactHomeFolder(QString *problem = nullptr);
 
 // Appends one path component with exactly one "/" between the two.
 QString appendingPathComponent(const QString &path, const QString &component);

@@ -1,11 +1,14 @@
 #include "PropertyList.h"
 
+#include "Files.h"
+
 #include <QFile>
-#include <QFileInfo>
 
 #include <expat.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -513,6 +516,51 @@ struct ParserDeleter {
     void operator()(XML_ParserStruct *parser) const { XML_ParserFree(parser); }
 };
 
+// Expat's memory, each block with its size in front of it, so that the feeding
+// loop can tell how long expat's input buffer is.
+struct alignas(std::max_align_t) BlockHeader {
+    size_t size;
+};
+
+void *allocateBlock(size_t size)
+{
+    auto *header = static_cast<BlockHeader *>(std::malloc(sizeof(BlockHeader) + size));
+    if (!header)
+        return nullptr;
+    header->size = size;
+    return header + 1;
+}
+
+void *reallocateBlock(void *block, size_t size)
+{
+    if (!block)
+        return allocateBlock(size);
+    auto *header = static_cast<BlockHeader *>(std::realloc(static_cast<BlockHeader *>(block) - 1, sizeof(BlockHeader) + size));
+    if (!header)
+        return nullptr;
+    header->size = size;
+    return header + 1;
+}
+
+void freeBlock(void *block)
+{
+    if (block)
+        std::free(static_cast<BlockHeader *>(block) - 1);
+}
+
+size_t blockSize(const void *block) { return (static_cast<const BlockHeader *>(block) - 1)->size; }
+
+const XML_Memory_Handling_Suite kSizedBlocks = {allocateBlock, reallocateBlock, freeBlock};
+
+// The bytes expat keeps before the unparsed ones (for XML_GetInputContext).
+qsizetype contextBytes()
+{
+    for (const XML_Feature *feature = XML_GetFeatureList(); feature && feature->feature != XML_FEATURE_END; ++feature)
+        if (feature->feature == XML_FEATURE_CONTEXT_BYTES)
+            return qsizetype(feature->value);
+    return 0;
+}
+
 } // namespace
 
 namespace {
@@ -521,11 +569,19 @@ namespace {
 // the end, -1 on a read error (with its one-line description).
 using SliceReader = std::function<qsizetype(char *buffer, qsizetype capacity, QString *readError)>;
 
+// A limit in a message: whole megabytes as such, anything else in bytes.
+QString sizeText(qsizetype bytes)
+{
+    constexpr qsizetype kMegabyte = qsizetype(1) << 20;
+    return bytes % kMegabyte == 0 ? QStringLiteral("%1 MB").arg(bytes / kMegabyte)
+                                  : QStringLiteral("%1 bytes").arg(bytes);
+}
+
 // Streams the input through expat a slice at a time. Each slice goes straight
-// into expat's own buffer, which stays the size of one slice, so the parse
-// needs no second copy of the input.
+// into expat's own buffer, which stays the size of one slice (or of the
+// longest token, see below), so the parse needs no second copy of the input.
 Value parsePropertyList(qsizetype sizeHint, const SliceReader &read, QString *errorDescription,
-                        const QString &sourceName)
+                        const QString &sourceName, const PropertyListReadOptions &options)
 {
     if (errorDescription)
         errorDescription->clear();
@@ -537,7 +593,7 @@ Value parsePropertyList(qsizetype sizeHint, const SliceReader &read, QString *er
         return Value();
     };
 
-    std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
+    std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate_MM(nullptr, &kSizedBlocks, nullptr));
     if (!parser)
         return failWith(QStringLiteral("out of memory"));
     XML_Parser p = parser.get();
@@ -550,14 +606,33 @@ Value parsePropertyList(qsizetype sizeHint, const SliceReader &read, QString *er
     XML_SetSkippedEntityHandler(p, onSkippedEntity);
     // The external DTD is never read, nor any external entity.
     XML_SetParamEntityParsing(p, XML_PARAM_ENTITY_PARSING_NEVER);
+#if XML_MAJOR_VERSION > 2 || (XML_MAJOR_VERSION == 2 && XML_MINOR_VERSION >= 6)
+    // Newer expat waits for enough new bytes before it scans an unfinished
+    // token again; the slices below keep older ones linear as well.
+    XML_SetReparseDeferralEnabled(p, XML_TRUE);
+#endif
 
     // Slices of up to a megabyte; a small input is read in one small slice.
-    const qsizetype slice = std::clamp(sizeHint, qsizetype(4096), qsizetype(1) << 20);
+    constexpr qsizetype kMaxSlice = qsizetype(1) << 30; // expat's buffer sizes are ints
+    const qsizetype baseSlice = std::min(options.sliceBytes > 0 ? options.sliceBytes
+                                                                : std::clamp(sizeHint, qsizetype(4096), qsizetype(1) << 20),
+                                         kMaxSlice);
+    const qsizetype maxToken = std::clamp(options.maxTokenBytes, qsizetype(1), kMaxSlice);
+    const qsizetype context = contextBytes();
+    qsizetype slice = baseSlice;
+    qsizetype request = slice; // what expat is asked to make room for: at least the slice
+    std::span<const char> movedWithin; // the buffer expat should move its bytes back within
+    bool moveBack = true;
+    qint64 fed = 0;
     XML_Status status = XML_STATUS_OK;
     for (;;) {
-        char *buffer = static_cast<char *>(XML_GetBuffer(p, int(slice)));
+        char *buffer = static_cast<char *>(XML_GetBuffer(p, int(request)));
         if (!buffer)
             return failWith(QStringLiteral("out of memory"));
+        // Should expat have grown its buffer instead, it is never asked again.
+        if (!movedWithin.empty() && (std::less<>()(buffer, movedWithin.data())
+                                     || !std::less<>()(buffer, movedWithin.data() + movedWithin.size())))
+            moveBack = false;
         QString readError;
         const qsizetype length = read(buffer, slice, &readError);
         if (length < 0) {
@@ -568,6 +643,39 @@ Value parsePropertyList(qsizetype sizeHint, const SliceReader &read, QString *er
         status = XML_ParseBuffer(p, int(length), length == 0 ? XML_TRUE : XML_FALSE);
         if (status != XML_STATUS_OK || length == 0)
             break;
+        fed += length;
+        // Expat keeps the bytes of a token it has not seen the end of and
+        // scans them again from the token's start with every slice. While a
+        // token is pending the next slice is as long as the pending bytes, so
+        // the slices double and all the rescans together cost about twice the
+        // token; once it ends the slices are back to their usual size. The
+        // last slice of a token at the limit reaches just past the limit.
+        const XML_Index parsed = XML_GetCurrentByteIndex(p);
+        const qsizetype pending = parsed < 0 ? 0 : qsizetype(fed - parsed);
+        if (pending > maxToken)
+            return failWith(QStringLiteral("a single XML token is longer than %1 at line %2, column %3")
+                                .arg(sizeText(maxToken))
+                                .arg(qulonglong(XML_GetCurrentLineNumber(p)))
+                                .arg(qulonglong(XML_GetCurrentColumnNumber(p)) + 1));
+        slice = std::max(baseSlice, std::min(pending, maxToken + 1 - pending));
+        // Never more than the input has left (the size is known): expat's
+        // buffer grows to hold the slice, long token and all.
+        slice = std::min(slice, std::max(sizeHint - qsizetype(fed), qsizetype(1)));
+        // After a long token expat's buffer is far longer than a slice. Left
+        // alone, the slices would walk through all of it and make every page
+        // of it resident. Asking for just more room than is left at its end,
+        // but no more than it holds, makes expat move the unparsed bytes back
+        // to its start instead, where the pages are in use already.
+        request = slice;
+        movedWithin = {};
+        int used = 0;
+        if (const char *data = XML_GetInputContext(p, nullptr, &used); moveBack && data && used >= 0) {
+            const qsizetype capacity = qsizetype(blockSize(data));
+            if (qsizetype(used) >= pending + context + 2 * slice && capacity - used >= slice) {
+                request = capacity - used + 1;
+                movedWithin = std::span<const char>(data, size_t(capacity));
+            }
+        }
     }
 
     if (builder.failed())
@@ -585,7 +693,8 @@ Value parsePropertyList(qsizetype sizeHint, const SliceReader &read, QString *er
 
 } // namespace
 
-Value propertyListFromData(const QByteArray &data, QString *errorDescription, const QString &sourceName)
+Value propertyListFromData(const QByteArray &data, QString *errorDescription, const QString &sourceName,
+                           const PropertyListReadOptions &options)
 {
     qsizetype offset = 0;
     const auto read = [&data, &offset](char *buffer, qsizetype capacity, QString *) {
@@ -595,26 +704,24 @@ Value propertyListFromData(const QByteArray &data, QString *errorDescription, co
         offset += length;
         return length;
     };
-    return parsePropertyList(data.size(), read, errorDescription, sourceName);
+    return parsePropertyList(data.size(), read, errorDescription, sourceName, options);
 }
 
 Value propertyListFromFile(const QString &path, QString *errorDescription, const QString &sourceName,
                            const PropertyListReadOptions &options)
 {
-    QFile file(path);
+    QFile file;
     const auto cannotRead = [&path, &file]() {
         return QStringLiteral("%1 could not be read: %2").arg(path, file.errorString());
     };
-    if (QFileInfo(path).isDir()) {
+    QString openError;
+    if (!openRegularFileForReading(file, path, &openError)) {
         if (errorDescription)
-            *errorDescription = oneLine(QStringLiteral("%1 could not be read: it is a folder").arg(path));
+            *errorDescription = oneLine(openError);
         return Value();
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (errorDescription)
-            *errorDescription = oneLine(cannotRead());
-        return Value();
-    }
+    // The file as long as it was when opened: one that someone keeps appending
+    // to cannot make the load go on, and its memory grow, for ever.
     const qint64 totalBytes = file.size();
     qint64 bytesRead = 0;
     const auto read = [&](char *buffer, qsizetype capacity, QString *readError) {
@@ -622,9 +729,10 @@ Value propertyListFromFile(const QString &path, QString *errorDescription, const
             *readError = QStringLiteral("cancelled");
             return qsizetype(-1);
         }
+        const qsizetype wanted = qsizetype(std::min<qint64>(capacity, totalBytes - bytesRead));
         qsizetype filled = 0;
-        while (filled < capacity) {
-            const qint64 got = file.read(buffer + filled, capacity - filled);
+        while (filled < wanted) {
+            const qint64 got = file.read(buffer + filled, wanted - filled);
             if (got < 0) {
                 *readError = cannotRead();
                 return qsizetype(-1);
@@ -638,5 +746,5 @@ Value propertyListFromFile(const QString &path, QString *errorDescription, const
             options.progress(bytesRead, totalBytes);
         return filled;
     };
-    return parsePropertyList(qsizetype(totalBytes), read, errorDescription, sourceName);
+    return parsePropertyList(qsizetype(totalBytes), read, errorDescription, sourceName, options);
 }

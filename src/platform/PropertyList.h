@@ -18,27 +18,39 @@
 // read as a property list: mismatched tag at line 12, column 3".
 //
 // Entity declarations, internal DOCTYPE subsets, invalid UTF-8, truncated
-// files and nesting deeper than kMaxPropertyListDepth are failures; no input
-// crashes or hangs the parser.
+// files, nesting deeper than kMaxPropertyListDepth and a single XML token (a
+// comment, a tag with its attributes, a processing instruction...) longer than
+// the token limit are failures; no input crashes or hangs the parser, and the
+// time a parse takes grows linearly with the input, however long its tokens.
 constexpr int kMaxPropertyListDepth = 512;
 
-Value propertyListFromData(const QByteArray &data, QString *errorDescription = nullptr,
-                           const QString &sourceName = QString());
+// The default limit on one XML token. An album file's tokens are short (its
+// long texts come in many pieces); a longer one is taken for a broken or
+// hostile file rather than held in memory.
+constexpr qsizetype kMaxPropertyListTokenBytes = qsizetype(64) << 20;
 
-// The same for the file at the path, read and parsed a slice at a time, so the
-// whole file is never in memory beside the tree (about 40% less peak memory
-// for a big album file). A file that cannot be opened or read gives no value
-// and a one-line description naming the path and the system's reason.
-//
-// The options let a caller follow the read (progress, called on the reading
-// thread after each slice with the bytes read so far and the file's size) and
-// stop it (cancel, polled between slices: a cancelled read gives no value and
-// the description "cancelled").
+// The options let a caller follow a file read (progress, called on the
+// reading thread after each slice with the bytes read so far and the file's
+// size) and stop it (cancel, polled between slices: a cancelled read gives no
+// value and the description "cancelled"), and set how the input is handed to
+// the parser (the slice size, 0 for up to a megabyte, less for a small input)
+// and the token limit (at most a gigabyte).
 struct PropertyListReadOptions {
     std::function<void(qint64 bytesRead, qint64 totalBytes)> progress;
     const std::atomic<bool> *cancel = nullptr;
+    qsizetype sliceBytes = 0;
+    qsizetype maxTokenBytes = kMaxPropertyListTokenBytes;
 };
 
+Value propertyListFromData(const QByteArray &data, QString *errorDescription = nullptr,
+                           const QString &sourceName = QString(),
+                           const PropertyListReadOptions &options = PropertyListReadOptions());
+
+// The same for the file at the path, read and parsed a slice at a time, so the
+// whole file is never in memory beside the tree (about 40% less peak memory
+// for a big album file). Only a regular file is read, as long as it was when
+// opened. A file that cannot be opened or read gives no value and a one-line
+// description naming the path and the reason.
 Value propertyListFromFile(const QString &path, QString *errorDescription = nullptr,
                            const QString &sourceName = QString(),
                            const PropertyListReadOptions &options = PropertyListReadOptions());

@@ -78,6 +78,12 @@ void rvWindow::initIPhotoData()
     gKeysForAlbum = Value();
     gSelectedAlbumIndex = 0;
 
+    // A home folder whose path has no exact text form would hide the library
+    // as if there were none: said once in the log instead.
+    if (QString problem; m_libraryLocation.isEmpty() && !exactHomeFolder(&problem)) {
+        systemLog(problem + QStringLiteral("; the photo library cannot be found"));
+        return;
+    }
     const QString path = albumFilePath();
     if (!fileExistsAtPath(path))
         return; // no photo library: nothing to load, nothing to report

@@ -25,6 +25,13 @@ TEST(Paths, HomeFolderFromHomeVariableElsePasswordDatabase)
     const QString fallback = homeFolder();
     qunsetenv("HOME");
     EXPECT_EQ(homeFolder(), fallback);
+    // Only a path whose bytes come back from its text is exact.
+    qputenv("HOME", "/home/caf\xc3\xa9/");
+    EXPECT_EQ(exactHomeFolder(), qs("/home/caf\u00e9"));
+    QString problem;
+    qputenv("HOME", "/home/caf\xe9\\\n");
+    EXPECT_FALSE(exactHomeFolder(&problem).has_value());
+    EXPECT_EQ(problem, qs("The home folder's path /home/caf\\xE9\\x5C\\x0A cannot be represented"));
     qputenv("HOME", saved);
     EXPECT_EQ(fallback, QFile::decodeName(getpwuid(getuid())->pw_dir));
     EXPECT_EQ(appendingPathComponent(qs("/Users/example/"), qs("/Pictures")), qs("/Users/example/Pictures"));

@@ -1,3 +1,4 @@
+#include "Files.h"
 #include "PropertyList.h"
 
 #include <gtest/gtest.h>
@@ -6,8 +7,14 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <cstring>
 #include <iterator>
 #include <string>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -89,23 +96,27 @@ TEST(PropertyList, HostileInputGivesNoValueAndOneLineErrorWithPosition)
         {"invalid UTF-8", plist("<string>caf\xc3\x28</string>"), "invalid token"},
         {"mismatched tag", "<plist>\n<array>\n  <string>a</strin>\n</array>\n</plist>\n", "mismatched tag at line 3, column 14"},
         {"513 nested", nested(513), "deeper than 512"},
-        {"100,000 nested", nested(100000), "deeper than 512"},
-        {"entity bomb", "<!DOCTYPE plist [<!ENTITY a \"lol\"><!ENTITY b \"" + QByteArray("&a;").repeated(1000) + "\"><!ENTITY c \""
-                            + QByteArray("&b;").repeated(1000) + "\">]><plist><string>&c;</string></plist>", "internal subset"},
-        {"external entity", "<!DOCTYPE plist [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><plist><string>&x;</string></plist>",
+        {"entity bomb and external entity",
+         "<!DOCTYPE plist [<!ENTITY x SYSTEM \"file:///etc/passwd\"><!ENTITY a \"lol\"><!ENTITY b \"" + QByteArray("&a;").repeated(1000)
+             + "\"><!ENTITY c \"" + QByteArray("&b;").repeated(1000) + "\">]><plist><string>&x;&c;</string></plist>",
          "internal subset"},
         {"undefined entity behind external DTD",
          "<!DOCTYPE plist SYSTEM \"file:///etc/passwd\">\n<plist><string>&xxe;</string></plist>", "undefined entity"},
         {"two root children", plist("<true/>\n<false/>"), "more than one value"},
         {"no value", plist(""), "no value"},
         {"key without value", "<plist>\n<dict>\n\t<key>k</key>\n\t<key>", "a <key> without a value in <dict> at line 4, column 2"},
+        {"token over the limit", plist("<array>\n  <!--" + QByteArray(5000, 'x') + "-->"),
+         "a single XML token is longer than 4096 bytes at line 5, column 3"},
     };
+    PropertyListReadOptions small; // small slices, so the cases cross slice boundaries
+    small.sliceBytes = 256;
+    small.maxTokenBytes = 4096;
     const QRegularExpression shape(QStringLiteral(
         "^AlbumData\\.xml could not be read as a property list: [^\\x00-\\x1f]+ at line [1-9]\\d*, column [1-9]\\d*$"));
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QString error;
-        EXPECT_TRUE(propertyListFromData(c.data, &error, QStringLiteral("AlbumData.xml")).isNone());
+        EXPECT_TRUE(propertyListFromData(c.data, &error, QStringLiteral("AlbumData.xml"), small).isNone());
         EXPECT_TRUE(shape.match(error).hasMatch()) << error.toStdString();
         EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
     }
@@ -141,4 +152,84 @@ TEST(PropertyListFile, ManyRecordsReadBackRightAndShareRepeatedTexts)
         ASSERT_EQ(record.keyAt(1).constData(), first.keyAt(1).constData()) << i;
         ASSERT_TRUE(record.value(QStringLiteral("MediaType")).isSameNode(first.value(QStringLiteral("MediaType")))) << i;
     }
+}
+
+// A token (a comment, a processing instruction, a tag with a long attribute)
+// that spans many slices costs a few slices, not one per slice length, before,
+// in and after the root element: the parse stays linear in the file's size.
+TEST(PropertyListFile, LongTokensTakeFewSlicesWhereverTheyAre)
+{
+    const QByteArray filler(200000, 'x');
+    QByteArray prolog = plist("<array><true/></array>");
+    prolog.insert(prolog.indexOf('\n') + 1, "<!--" + filler + "-->\n");
+    const QByteArray files[] = {
+        prolog,
+        plist("<array><!--" + filler + "--><true/></array>"),
+        plist("<array><?note " + filler + "?><true/></array>"),
+        plist("<array><true a=\"" + filler + "\"/></array>"),
+        plist("<array><true/></array>") + "<!--" + filler + "-->",
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("AlbumData.xml"));
+    PropertyListReadOptions options;
+    int slices = 0;
+    options.progress = [&slices](qint64, qint64) { ++slices; };
+    options.sliceBytes = 256;
+    const auto write = [&path](const QByteArray &bytes) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    };
+    for (const QByteArray &bytes : files) {
+        SCOPED_TRACE(bytes.left(300).toStdString());
+        ASSERT_TRUE(write(bytes));
+        slices = 0;
+        QString error;
+        EXPECT_EQ(dump(propertyListFromFile(path, &error, QString(), options)), "[true]") << error.toStdString();
+        EXPECT_LT(slices, 30); // 782 slices of 256 bytes
+    }
+    // The slices after a long token go back to the start of the parser's
+    // buffer: what follows still reads right.
+    const QByteArray after = plist("<array><!--" + filler + "-->" + QByteArray("<true/><false/>").repeated(5000) + "</array>");
+    ASSERT_TRUE(write(after));
+    const Value expected = propertyListFromData(after);
+    ASSERT_EQ(expected.count(), 10000);
+    EXPECT_TRUE(propertyListFromFile(path, nullptr, QString(), options) == expected);
+}
+
+// Anything but a regular file is refused at once, without blocking: a named
+// pipe without a writer, a device (through a link), a socket. A file that
+// grows while it is read is read as long as it was when opened.
+TEST(PropertyListFile, OnlyRegularFilesAreReadAsLongAsTheyWereWhenOpened)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo")), zero = dir.filePath(QStringLiteral("zero"));
+    const QString socketPath = dir.filePath(QStringLiteral("socket"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(socketPath).constData(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(server, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+    for (const QString &path : {fifo, zero, socketPath}) {
+        SCOPED_TRACE(path.toStdString());
+        const std::string expected = path.toStdString() + " could not be read: it is not a regular file";
+        QString error;
+        EXPECT_TRUE(propertyListFromFile(path, &error, QStringLiteral("AlbumData.xml")).isNone());
+        EXPECT_EQ(error.toStdString(), expected);
+        error.clear();
+        EXPECT_FALSE(readWholeFile(path, &error).has_value());
+        EXPECT_EQ(error.toStdString(), expected);
+    }
+    ::close(server);
+
+    const QString growing = dir.filePath(QStringLiteral("growing"));
+    const QByteArray bytes = plist("<string>" + QByteArray(5000, 'a') + "</string>");
+    QFile writer(growing);
+    ASSERT_TRUE(writer.open(QIODevice::WriteOnly) && writer.write(bytes) == bytes.size() && writer.flush());
+    PropertyListReadOptions options;
+    options.sliceBytes = 1000;
+    options.progress = [&writer](qint64, qint64) { writer.write(QByteArray(2000, '!')), writer.flush(); };
+    QString error;
+    EXPECT_EQ(propertyListFromFile(growing, &error, QString(), options).toString().size(), 5000) << error.toStdString();
 }

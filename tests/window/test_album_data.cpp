@@ -94,6 +94,21 @@ TEST_F(AlbumData, HostileFileEndsInOneLogLineAndAnEmptyCache)
     }
 }
 
+// A home folder whose path is not valid UTF-8 cannot be searched for the
+// library: one log line says so, rather than nothing at all.
+TEST_F(AlbumData, HomeFolderWithoutTextFormIsReported)
+{
+    load(albums({"Alps"}));
+    log.clear();
+    qputenv("HOME", QFile::encodeName(home.path()) + "/caf\xe9");
+    window.applicationWillBecomeActive();
+    expectEmptyCache();
+    EXPECT_EQ(ui.albums.itemTitles(), QStringList{"Alps"}); // the popup is left alone
+    ASSERT_EQ(log.count(), 1);
+    EXPECT_TRUE(log.lines()[0].endsWith("/caf\\xE9 cannot be represented; the photo library cannot be found"))
+        << log.lines()[0].toStdString();
+}
+
 // A refill of the album popup keeps the user's album, found again by name.
 TEST_F(AlbumData, RefillKeepsTheChosenAlbumByName)
 {
