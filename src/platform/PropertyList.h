@@ -4,9 +4,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
+#include <vector>
 
 // Parses an XML property list into a value tree: dict, array, string, key,
 // integer (int32 when it fits), true and false as their kinds; real, date and
@@ -22,8 +24,9 @@
 // crashes or hangs the parser.
 constexpr int kMaxPropertyListDepth = 512;
 
+// keepOnly as PropertyListReadOptions::keepOnly below.
 Value propertyListFromData(const QByteArray &data, QString *errorDescription = nullptr,
-                           const QString &sourceName = QString());
+                           const QString &sourceName = QString(), const std::vector<QStringList> &keepOnly = {});
 
 // The same for the file at the path, read and parsed a slice at a time, so the
 // whole file is never in memory beside the tree (about 40% less peak memory
@@ -34,9 +37,19 @@ Value propertyListFromData(const QByteArray &data, QString *errorDescription = n
 // thread after each slice with the bytes read so far and the file's size) and
 // stop it (cancel, polled between slices: a cancelled read gives no value and
 // the description "cancelled").
+//
+// keepOnly, when not empty, names the key paths whose values the caller reads;
+// the tree then holds only those values (each whole) and the containers on
+// the way to them, with every other member and element left out. A path
+// element "*" stands for every member of a dictionary and every element of an
+// array. The whole input is checked just the same: what fails with the whole
+// tree fails with the same description.
+//   {{"List of Albums", "*", "AlbumName"}} keeps a root dictionary holding
+//   only that array, whose dictionaries hold only their names.
 struct PropertyListReadOptions {
     std::function<void(qint64 bytesRead, qint64 totalBytes)> progress;
     const std::atomic<bool> *cancel = nullptr;
+    std::vector<QStringList> keepOnly;
 };
 
 Value propertyListFromFile(const QString &path, QString *errorDescription = nullptr,

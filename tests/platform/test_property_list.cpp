@@ -52,6 +52,11 @@ const char kAlbumBody[] = R"(<dict><key>Archive Path</key><string>/Users/example
     <key>4</key><dict><key>Rating</key><integer>1</integer><key>Caption</key><string/>
       <key>Rating</key><integer>2</integer></dict></dict></dict>)";
 
+// The values the window reads of an album file.
+const std::vector<QStringList> kAlbumKeyPaths = {
+    {"List of Albums", "*", "AlbumName"}, {"List of Albums", "*", "KeyList"},
+    {"Master Image List", "*", "ImagePath"}, {"Master Image List", "*", "Caption"}};
+
 } // namespace
 
 TEST(PropertyList, AlbumFileBecomesTreeWithKindsAndOrder)
@@ -61,6 +66,12 @@ TEST(PropertyList, AlbumFileBecomesTreeWithKindsAndOrder)
                           "{AlbumName:\"Caf\u00e9 \U0001F600 <b>\"'<raw> & \",KeyList:[],Hidden:false}],"
                           "Master Image List:{17:{Caption:\"  two  spaces\n\tand a tab \",DateAsTimerInterval:?,"
                           "Big:?,Thumb:?,Modified:?,Min:-2147483648,Over:?,Plus:7},4:{Rating:2,Caption:\"\"}}}");
+    // Only what the window reads, and all of it.
+    EXPECT_EQ(dump(propertyListFromData(plist(kAlbumBody), nullptr, {}, kAlbumKeyPaths)),
+              "{List of Albums:[{AlbumName:\"Trips & Tours\",KeyList:[\"17\",\"4\"]},"
+              "{AlbumName:\"Caf\u00e9 \U0001F600 <b>\"'<raw> & \",KeyList:[]}],"
+              "Master Image List:{17:{Caption:\"  two  spaces\n\tand a tab \"},4:{Caption:\"\"}}}");
+    EXPECT_EQ(dump(propertyListFromData(plist("<array><string>a</string></array>"), nullptr, {}, kAlbumKeyPaths)), "[]");
     EXPECT_EQ(dump(propertyListFromData(nested(kMaxPropertyListDepth))),
               std::string(kMaxPropertyListDepth, '[') + std::string(kMaxPropertyListDepth, ']'));
 }
@@ -99,6 +110,10 @@ TEST(PropertyList, HostileInputGivesNoValueAndOneLineErrorWithPosition)
         {"two root children", plist("<true/>\n<false/>"), "more than one value"},
         {"no value", plist(""), "no value"},
         {"key without value", "<plist>\n<dict>\n\t<key>k</key>\n\t<key>", "a <key> without a value in <dict> at line 4, column 2"},
+        // Faults in values the window does not read.
+        {"element in a leaf", plist(QByteArray(kAlbumBody).replace("<real>2", "<real><true/>2")), "unexpected element <true>"},
+        {"text in a dict", plist(QByteArray(kAlbumBody).replace("<data>AAECAw==</data>", "<dict>x</dict>")),
+         "unexpected text in <dict>"},
     };
     const QRegularExpression shape(QStringLiteral(
         "^AlbumData\\.xml could not be read as a property list: [^\\x00-\\x1f]+ at line [1-9]\\d*, column [1-9]\\d*$"));
@@ -108,6 +123,9 @@ TEST(PropertyList, HostileInputGivesNoValueAndOneLineErrorWithPosition)
         EXPECT_TRUE(propertyListFromData(c.data, &error, QStringLiteral("AlbumData.xml")).isNone());
         EXPECT_TRUE(shape.match(error).hasMatch()) << error.toStdString();
         EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
+        QString lightError; // building only the album keys fails alike
+        EXPECT_TRUE(propertyListFromData(c.data, &lightError, QStringLiteral("AlbumData.xml"), kAlbumKeyPaths).isNone());
+        EXPECT_EQ(lightError, error);
     }
 }
 
