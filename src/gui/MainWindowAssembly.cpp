@@ -9,21 +9,9 @@
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QStatusBar>
 
 namespace gui {
-
-namespace {
-
-// Shows the wait cursor for as long as it lives.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
-
-} // namespace
 
 MainWindowAssembly::MainWindowAssembly()
     : m_mainWindow(std::make_unique<QMainWindow>()), m_ui(std::make_unique<Ui::MainWindow>())
@@ -57,6 +45,15 @@ MainWindowAssembly::MainWindowAssembly()
     m_window.gAlbumPopup = &m_albumPopup;
     m_controller.gWindow = &m_window;
 
+    // Album loads read off the GUI thread; the album popup and Save wait.
+    m_albumLoader = std::make_unique<AlbumLoader>(m_window, m_mainWindow->statusBar());
+    m_window.iPhotoDataLoader = [this] { m_albumLoader->load(); };
+    connect(m_albumLoader.get(), &AlbumLoader::loadingChanged, this, [this](bool loading) {
+        for (QWidget *widget : {static_cast<QWidget *>(m_ui->albumPopup), static_cast<QWidget *>(m_ui->saveButton)})
+            widget->setEnabled(!loading);
+        m_ui->saveAction->setEnabled(!loading);
+    });
+
     connect(m_ui->saveButton, &QPushButton::clicked, this, [this] { save(); });
     connect(m_ui->saveAction, &QAction::triggered, this, [this] { save(); });
     connect(m_ui->reloadAction, &QAction::triggered, this, [this] { reload(); });
@@ -74,7 +71,6 @@ MainWindowAssembly::~MainWindowAssembly() = default;
 
 void MainWindowAssembly::awake()
 {
-    WaitCursor waitCursor;
     m_window.awakeFromNib();
 }
 
@@ -95,7 +91,6 @@ void MainWindowAssembly::load(void (rvWindow::*operation)())
         m_reloadAfterSave = true;
         return;
     }
-    WaitCursor waitCursor;
     (m_window.*operation)();
 }
 
