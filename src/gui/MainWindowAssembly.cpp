@@ -19,21 +19,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QStatusBar>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace gui {
 
 namespace {
-
-// Shows the wait cursor for as long as it lives.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 // A file dialog that takes a folder or a file: a library folder, or the album
 // file itself wherever it lies. (A folder dialog alone rejects a file.)
@@ -124,6 +116,24 @@ MainWindowAssembly::MainWindowAssembly()
     m_window.gAlbumPopup = &m_albumPopup;
     m_controller.gWindow = &m_window;
 
+    // Album loads read off the GUI thread; the album popup and Save wait.
+    m_albumLoader = std::make_unique<AlbumLoader>(m_window, m_mainWindow->statusBar());
+    m_window.iPhotoDataLoader = [this] { m_albumLoader->load(); };
+    connect(m_albumLoader.get(), &AlbumLoader::loadingChanged, this, [this](bool loading) {
+        // Disabling the popup moves the focus away from it: it comes back
+        // once the load is over.
+        if (loading)
+            m_popupHadFocus = m_mainWindow->focusWidget() == m_ui->albumPopup;
+        for (QWidget *widget : {static_cast<QWidget *>(m_ui->albumPopup), static_cast<QWidget *>(m_ui->saveButton)})
+            widget->setEnabled(!loading);
+        m_ui->saveAction->setEnabled(!loading);
+        if (!loading && m_popupHadFocus)
+            m_ui->albumPopup->setFocus();
+    });
+    // Counted again once every load has ended (the album file's read may end
+    // on another turn of the event loop).
+    connect(m_albumLoader.get(), &AlbumLoader::finished, this, [this] { updateOverview(); });
+
     setUpKeyboard();
     setUpLibraryChoice();
     setUpOverview();
@@ -148,9 +158,7 @@ MainWindowAssembly::~MainWindowAssembly() = default;
 
 void MainWindowAssembly::awake()
 {
-    WaitCursor waitCursor;
     m_window.awakeFromNib();
-    updateOverview();
 }
 
 void MainWindowAssembly::activationChanged(Qt::ApplicationState state)
@@ -170,9 +178,7 @@ void MainWindowAssembly::load(void (rvWindow::*operation)())
         m_reloadAfterSave = true;
         return;
     }
-    WaitCursor waitCursor;
     (m_window.*operation)();
-    updateOverview();
 }
 
 void MainWindowAssembly::save()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AlbumOverview.h"
+#include "AlbumLoader.h"
 #include "QtControls.h"
 #include "rvController.h"
 #include "rvWindow.h"
@@ -43,7 +44,7 @@ public:
     MainWindowAssembly(const MainWindowAssembly &) = delete;
     MainWindowAssembly &operator=(const MainWindowAssembly &) = delete;
 
-    // The window's start-up (awakeFromNib), under a wait cursor.
+    // The window's start-up (awakeFromNib); its album load runs on.
     void awake();
 
     QMainWindow *mainWindow() const { return m_mainWindow.get(); }
@@ -51,9 +52,11 @@ public:
     rvController &controller() { return m_controller; }
 
     // The album data is read again: what an activation notice and the
-    // "Reload Albums" menu item do. Under a wait cursor; during a save the
-    // reload waits until the save is over.
+    // "Reload Albums" menu item do. The read runs off the GUI thread (the
+    // album popup and Save wait for it); during a save the reload waits until
+    // the save is over.
     void reload();
+    AlbumLoader &albumLoader() { return *m_albumLoader; }
     // The save command, as the Save button and menu item give it.
     void save();
 
@@ -95,8 +98,8 @@ private:
     void updatePhotosDialog();
 
     void activationChanged(Qt::ApplicationState state);
-    // Runs one of the window's loads under a wait cursor, or holds it back
-    // until the save in progress is over.
+    // Runs one of the window's loads, or holds it back until the save in
+    // progress is over.
     void load(void (rvWindow::*operation)());
 
     // Declared in destruction order's reverse: the widgets outlive the
@@ -116,6 +119,7 @@ private:
 
     rvWindow m_window;
     rvController m_controller;
+    std::unique_ptr<AlbumLoader> m_albumLoader; // goes first: its worker may still be reading
 
     AlbumOverview m_overview;
     QString m_overviewText;
@@ -125,6 +129,7 @@ private:
 
     bool m_saving = false;
     bool m_reloadAfterSave = false;
+    bool m_popupHadFocus = false; // when the load in progress began
 };
 
 } // namespace gui

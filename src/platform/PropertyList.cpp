@@ -203,10 +203,75 @@ size_t cacheSlotsFor(qsizetype inputSize)
     return slotCount;
 }
 
+// The values a caller reads (PropertyListReadOptions::keepOnly) as a tree of
+// their key paths: one node per path element, the container each value is
+// matched in. A value is kept whole (kAll), left out (kNone), or kept as a
+// container holding only what the node below names.
+class KeptPaths {
+public:
+    static constexpr int kAll = -1;
+    static constexpr int kNone = -2;
+
+    explicit KeptPaths(const std::vector<QStringList> &paths)
+    {
+        if (paths.empty())
+            return;
+        m_nodes.emplace_back();
+        for (const QStringList &path : paths) {
+            int node = 0;
+            for (qsizetype i = 0; i < path.size() && node >= 0; ++i) {
+                const bool last = i + 1 == path.size();
+                int *next = nullptr;
+                if (path[i] == QLatin1String("*")) {
+                    next = &m_nodes[size_t(node)].any;
+                } else {
+                    auto &named = m_nodes[size_t(node)].named;
+                    const QByteArray key = path[i].toUtf8();
+                    auto found = std::find_if(named.begin(), named.end(), [&](const auto &n) { return n.first == key; });
+                    if (found == named.end())
+                        found = named.insert(named.end(), {key, kNone});
+                    next = &found->second;
+                }
+                if (last)
+                    *next = kAll;
+                else if (*next == kNone)
+                    *next = int(m_nodes.size());
+                node = *next; // kAll: a shorter path keeps it whole already
+                if (node == int(m_nodes.size()))
+                    m_nodes.emplace_back(); // after the last use of next, which it may move
+            }
+        }
+    }
+
+    int root() const { return m_nodes.empty() ? kAll : 0; }
+
+    // What becomes of a member of a dictionary kept as the node says: a key
+    // named in the node goes its own way, any other the way of "*".
+    int member(int node, const QByteArray &key) const
+    {
+        if (node < 0)
+            return node;
+        for (const auto &[name, next] : m_nodes[size_t(node)].named)
+            if (name == key)
+                return next;
+        return m_nodes[size_t(node)].any;
+    }
+
+    int element(int node) const { return node < 0 ? node : m_nodes[size_t(node)].any; }
+
+private:
+    struct Node {
+        std::vector<std::pair<QByteArray, int>> named;
+        int any = kNone;
+    };
+    std::vector<Node> m_nodes;
+};
+
 class Builder {
 public:
-    Builder(XML_Parser parser, qsizetype inputSize)
+    Builder(XML_Parser parser, qsizetype inputSize, const std::vector<QStringList> &keepOnly)
         : m_parser(parser)
+        , m_kept(keepOnly)
         , m_keyCache(cacheSlotsFor(inputSize))
         , m_stringCache(cacheSlotsFor(inputSize))
         , m_integerCache(cacheSlotsFor(inputSize) / 4)
@@ -241,12 +306,14 @@ public:
         if (m_frames.empty()) {
             if (element != Element::Plist)
                 return fail(QStringLiteral("the root element is ") + quotedName(name) + QStringLiteral(", not <plist>"));
-            m_frames.push_back(Frame{Element::Plist, false, 0, 0});
+            m_frames.push_back(Frame{Element::Plist, false, 0, 0, KeptPaths::kAll, KeptPaths::kNone});
             return;
         }
         Frame &parent = m_frames.back();
+        int keep = KeptPaths::kAll;
         switch (parent.element) {
         case Element::Plist:
+            keep = m_kept.root();
             if (element == Element::Plist || element == Element::Key)
                 return fail(QStringLiteral("unexpected ") + quotedName(name) + QStringLiteral(" in <plist>"));
             if (m_items.size() > parent.itemStart)
@@ -261,10 +328,13 @@ public:
             } else if (element == Element::Plist) {
                 return fail(QStringLiteral("unexpected <plist> in <dict>"));
             }
+            // A key is read when its dictionary is kept at all.
+            keep = element == Element::Key ? parent.keep : parent.memberKeep;
             break;
         case Element::Array:
             if (element == Element::Key || element == Element::Plist)
                 return fail(QStringLiteral("unexpected ") + quotedName(name) + QStringLiteral(" in <array>"));
+            keep = m_kept.element(parent.keep);
             break;
         default:
             return fail(QStringLiteral("unexpected element ") + quotedName(name) + QStringLiteral(" inside a value"));
@@ -275,7 +345,7 @@ public:
             ++m_containerDepth;
         }
         m_text.truncate(0); // keeps the buffer for the next leaf
-        m_frames.push_back(Frame{element, false, m_items.size(), m_keys.size()});
+        m_frames.push_back(Frame{element, false, m_items.size(), m_keys.size(), keep, KeptPaths::kNone});
     }
 
     void endElement()
@@ -291,10 +361,31 @@ public:
             m_root = std::move(m_items.back());
             m_items.pop_back();
             return;
-        case Element::Key:
-            m_keys.push_back(internedKey());
-            m_frames.back().awaitingValue = true;
+        case Element::Key: {
+            Frame &dict = m_frames.back();
+            dict.awaitingValue = true;
+            dict.memberKeep = m_kept.member(frame.keep, m_text);
+            if (dict.memberKeep != KeptPaths::kNone)
+                m_keys.push_back(internedKey());
             return;
+        }
+        default:
+            break;
+        }
+        if (frame.keep == KeptPaths::kNone) {
+            // Checked like any other value, but not built; its children were
+            // left out as well.
+            if (frame.element == Element::Dict && frame.awaitingValue)
+                return fail(QStringLiteral("a <key> without a value in <dict>"));
+            if (isContainer(frame.element))
+                --m_containerDepth;
+            m_frames.back().awaitingValue = false;
+            return;
+        }
+        switch (frame.element) {
+        case Element::Plist:
+        case Element::Key:
+            return; // handled above
         case Element::Dict: {
             if (frame.awaitingValue)
                 return fail(QStringLiteral("a <key> without a value in <dict>"));
@@ -340,9 +431,12 @@ public:
     {
         if (m_failed || m_frames.empty())
             return;
-        const Element element = m_frames.back().element;
-        if (collectsText(element))
-            m_text.append(s, len);
+        const Frame &frame = m_frames.back();
+        const Element element = frame.element;
+        if (collectsText(element)) {
+            if (frame.keep != KeptPaths::kNone)
+                m_text.append(s, len);
+        }
         else if (element != Element::Data && !allXmlSpace(s, len))
             fail(QStringLiteral("unexpected text in ") + quotedName(elementName(element)));
     }
@@ -353,6 +447,8 @@ private:
         bool awaitingValue; // a <dict> whose last member so far is a key
         size_t itemStart;   // first child on m_items
         size_t keyStart;    // first key on m_keys
+        int keep;           // what of this value the tree keeps (KeptPaths)
+        int memberKeep;     // in a <dict>: the same for the value of its last key
     };
 
     static const char *elementName(Element e)
@@ -448,6 +544,7 @@ private:
     }
 
     XML_Parser m_parser;
+    const KeptPaths m_kept;
     std::vector<Frame> m_frames;
     std::vector<Value> m_items;
     std::vector<QString> m_keys;
@@ -597,7 +694,7 @@ Value parsePropertyList(qsizetype sizeHint, const SliceReader &read, QString *er
     if (!parser)
         return failWith(QStringLiteral("out of memory"));
     XML_Parser p = parser.get();
-    Builder builder(p, sizeHint);
+    Builder builder(p, sizeHint, options.keepOnly);
     XML_SetUserData(p, &builder);
     XML_SetElementHandler(p, onStartElement, onEndElement);
     XML_SetCharacterDataHandler(p, onCharacterData);

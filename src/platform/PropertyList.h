@@ -4,9 +4,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
+#include <vector>
 
 // Parses an XML property list into a value tree: dict, array, string, key,
 // integer (int32 when it fits), true and false as their kinds; real, date and
@@ -35,11 +37,21 @@ constexpr qsizetype kMaxPropertyListTokenBytes = qsizetype(64) << 20;
 // value and the description "cancelled"), and set how the input is handed to
 // the parser (the slice size, 0 for up to a megabyte, less for a small input)
 // and the token limit (at most a gigabyte).
+//
+// keepOnly, when not empty, names the key paths whose values the caller reads;
+// the tree then holds only those values (each whole) and the containers on
+// the way to them, with every other member and element left out. A path
+// element "*" stands for every member of a dictionary and every element of an
+// array. The whole input is checked just the same: what fails with the whole
+// tree fails with the same description.
+//   {{"List of Albums", "*", "AlbumName"}} keeps a root dictionary holding
+//   only that array, whose dictionaries hold only their names.
 struct PropertyListReadOptions {
     std::function<void(qint64 bytesRead, qint64 totalBytes)> progress;
     const std::atomic<bool> *cancel = nullptr;
     qsizetype sliceBytes = 0;
     qsizetype maxTokenBytes = kMaxPropertyListTokenBytes;
+    std::vector<QStringList> keepOnly;
 };
 
 Value propertyListFromData(const QByteArray &data, QString *errorDescription = nullptr,

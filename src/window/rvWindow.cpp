@@ -77,7 +77,10 @@ void rvWindow::applicationWillBecomeActive()
 
 void rvWindow::refreshIPhotoData()
 {
-    initIPhotoData();
+    if (iPhotoDataLoader)
+        iPhotoDataLoader();
+    else
+        initIPhotoData();
 }
 
 void rvWindow::setAlbumNames(const std::optional<QStringList> &names)

@@ -7,7 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 // The application's one window: the album data of the photo library, the
@@ -46,6 +48,10 @@ public:
     void awakeFromNib();
     void applicationWillBecomeActive() override;
     void refreshIPhotoData();
+    // Where refreshIPhotoData sends its load: initIPhotoData when unset. The
+    // application sets its own, which reads the album file off the GUI thread
+    // through the steps of initIPhotoData below.
+    std::function<void()> iPhotoDataLoader;
     void setAlbumNames(const std::optional<QStringList> &names);
     void setSelectedAlbum();
 
@@ -58,6 +64,48 @@ public:
     QString libraryLocation() const { return m_libraryLocation; }
     QString albumFilePath() const;
     void initIPhotoData();
+
+    // initIPhotoData in its steps, for a caller that reads the album file on
+    // another thread (beginIPhotoDataLoad and finishIPhotoDataLoad on this
+    // one, readAlbumFile anywhere):
+    //
+    //   if (const QString path = window.beginIPhotoDataLoad(); !path.isNull())
+    //       window.finishIPhotoDataLoad(rvWindow::readAlbumFile(path));
+    //
+    // beginIPhotoDataLoad empties the cache and gives the path to read, or a
+    // null string when there is nothing to read: no album file (nothing
+    // happens), or the same file unchanged since the last read, whose tree or
+    // failure is then applied again at once, exactly as a full reload would.
+    QString beginIPhotoDataLoad();
+    // A read of an album file, made without touching any window: the tree
+    // (holding only what the window reads) or the one-line reason it failed,
+    // and the identity the file had when the read began. The tree shares no
+    // node with anything else, so it can be handed from thread to thread.
+    struct AlbumFileIdentity {
+        QString path;
+        uint64_t device = 0, inode = 0;
+        int64_t size = -1, modified = 0, changed = 0; // times in nanoseconds
+        bool operator==(const AlbumFileIdentity &) const = default;
+        bool isValid() const { return size >= 0; }
+        static AlbumFileIdentity of(const QString &path); // invalid when stat() fails
+    };
+    struct AlbumFileRead {
+        AlbumFileIdentity identity;
+        Value tree;
+        QString failure; // the log line of a failed read
+        bool cancelled = false;
+    };
+    // progress gets the bytes read so far and the file's size; a read stopped
+    // through cancel comes back cancelled, without tree or failure.
+    static AlbumFileRead readAlbumFile(const QString &path,
+                                       std::function<void(qint64, qint64)> progress = nullptr,
+                                       const std::atomic<bool> *cancel = nullptr);
+    // Applies a read (not a cancelled one) as initIPhotoData does, and keeps it
+    // for reuse while the file stays unchanged.
+    void finishIPhotoDataLoad(AlbumFileRead read);
+    // The one-line reason the last load failed, or a null string.
+    QString albumDataFailure() const { return m_lastRead.failure; }
+
     std::optional<QStringList> collectAlbumNames(const Value &tree);
     Value getMasterImageDict(const Value &tree);
     Value getItemKeysForAlbum(const Value &tree, int32_t index);
@@ -89,5 +137,9 @@ public:
     QString getTransitionName(QString &shortName, int32_t index);
 
 private:
+    void dropAlbumData();
+    void applyAlbumFileRead();
+
     QString m_libraryLocation; // empty: the default library
+    AlbumFileRead m_lastRead;  // of the file at its identity's path
 };

@@ -18,7 +18,10 @@
 #include "SystemLog.h"
 #include "TextNumber.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -37,6 +40,14 @@ Value memberOfKind(const Value &dictionary, const QString &key, Value::Kind kind
     Value member = dictionary.value(key);
     return member.kind() == kind ? member : Value();
 }
+
+// The values the window reads; a load builds nothing else of the file.
+const std::vector<QStringList> kKeyPathsRead = {
+    {kListOfAlbumsKey, QStringLiteral("*"), kAlbumNameKey},
+    {kListOfAlbumsKey, QStringLiteral("*"), kKeyListKey},
+    {kMasterImageListKey, QStringLiteral("*"), kImagePathKey},
+    {kMasterImageListKey, QStringLiteral("*"), kCaptionKey},
+};
 
 // One line for the log even when a description is missing.
 QString oneLineDescription(const QString &description, const char *fallback)
@@ -70,6 +81,12 @@ QString rvWindow::albumFilePath() const
 
 void rvWindow::initIPhotoData()
 {
+    if (const QString path = beginIPhotoDataLoad(); !path.isNull())
+        finishIPhotoDataLoad(readAlbumFile(path));
+}
+
+void rvWindow::dropAlbumData()
+{
     // Every load starts from an empty cache, so nothing of an earlier load
     // survives a failed one.
     gPlist = Value();
@@ -77,28 +94,93 @@ void rvWindow::initIPhotoData()
     gAlbumsArray = Value();
     gKeysForAlbum = Value();
     gSelectedAlbumIndex = 0;
+}
+
+QString rvWindow::beginIPhotoDataLoad()
+{
+    dropAlbumData();
 
     // A home folder whose path has no exact text form would hide the library
     // as if there were none: said once in the log instead.
     if (QString problem; m_libraryLocation.isEmpty() && !exactHomeFolder(&problem)) {
+        m_lastRead = AlbumFileRead();
         systemLog(problem + QStringLiteral("; the photo library cannot be found"));
-        return;
+        return QString();
     }
     const QString path = albumFilePath();
-    if (!fileExistsAtPath(path))
-        return; // no photo library: nothing to load, nothing to report
+    if (!fileExistsAtPath(path)) {
+        m_lastRead = AlbumFileRead();
+        return QString(); // no photo library: nothing to load, nothing to report
+    }
+    // The album file practically never changes while the program runs: the
+    // same file, unchanged, gives the same tree, so the last one serves again.
+    const AlbumFileIdentity identity = AlbumFileIdentity::of(path);
+    if (identity.isValid() && identity == m_lastRead.identity) {
+        applyAlbumFileRead();
+        return QString();
+    }
+    m_lastRead = AlbumFileRead(); // the old tree goes before the new one is built
+    return path;
+}
+
+rvWindow::AlbumFileIdentity rvWindow::AlbumFileIdentity::of(const QString &path)
+{
+    AlbumFileIdentity identity;
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return identity;
+    constexpr int64_t kNanoseconds = 1000000000;
+    identity.path = path;
+    identity.device = uint64_t(status.st_dev);
+    identity.inode = uint64_t(status.st_ino);
+    identity.size = int64_t(status.st_size);
+    identity.modified = int64_t(status.st_mtim.tv_sec) * kNanoseconds + status.st_mtim.tv_nsec;
+    identity.changed = int64_t(status.st_ctim.tv_sec) * kNanoseconds + status.st_ctim.tv_nsec;
+    return identity;
+}
+
+rvWindow::AlbumFileRead rvWindow::readAlbumFile(const QString &path, std::function<void(qint64, qint64)> progress,
+                                                const std::atomic<bool> *cancel)
+{
+    AlbumFileRead read;
+    // Taken before the read: a change made while it runs shows at the next load.
+    read.identity = AlbumFileIdentity::of(path);
 
     // Read and parsed a slice at a time, so the whole file is never held in
     // memory beside its tree. A file that cannot be read ends as one that
     // cannot be parsed: one log line with the reason, the cache left empty.
+    PropertyListReadOptions options;
+    options.progress = std::move(progress);
+    options.cancel = cancel;
+    options.keepOnly = kKeyPathsRead;
     QString error;
-    Value tree = propertyListFromFile(path, &error, kAlbumFileName);
-    if (tree.isNone()) {
-        systemLog(oneLineDescription(error, "The album file could not be read."));
+    read.tree = propertyListFromFile(path, &error, kAlbumFileName, options);
+    if (read.tree.isNone()) {
+        read.cancelled = cancel && cancel->load();
+        if (!read.cancelled)
+            read.failure = oneLineDescription(error, "The album file could not be read.");
+    }
+    return read;
+}
+
+void rvWindow::finishIPhotoDataLoad(AlbumFileRead read)
+{
+    dropAlbumData();
+    m_lastRead = std::move(read);
+    if (m_lastRead.cancelled) {
+        m_lastRead = AlbumFileRead();
         return;
     }
+    applyAlbumFileRead();
+}
 
-    gPlist = tree;
+void rvWindow::applyAlbumFileRead()
+{
+    if (m_lastRead.tree.isNone()) {
+        systemLog(m_lastRead.failure);
+        return;
+    }
+    gPlist = m_lastRead.tree;
     const std::optional<QStringList> names = collectAlbumNames(gPlist);
     setAlbumNames(names);
     gMasterImageDictList = getMasterImageDict(gPlist);

@@ -24,6 +24,8 @@ void driveTheWindow()
     for (QWidget *widget : QApplication::topLevelWidgets())
         window = window ? window : qobject_cast<QMainWindow *>(widget);
     ASSERT_TRUE(window && QTest::qWaitForWindowExposed(window));
+    // The album load runs off the GUI thread; the album popup waits for it.
+    ASSERT_TRUE(QTest::qWaitFor([window] { return window->findChild<QComboBox *>("albumPopup")->isEnabled(); }));
     EXPECT_EQ(titlesOf(window->findChild<QComboBox *>("albumPopup")), kSampleAlbums);
     EXPECT_EQ(window->findChild<QLineEdit *>("titleField")->text(), kSampleAlbums[0]);
     qputenv(toolkit::kSavePanelScriptVariable, QFile::encodeName(gSavePath));

@@ -1,6 +1,7 @@
 // The window layout's wiring to rvWindow and rvController, off screen.
 #include "AlbumFile.h"
 #include "AnswerDialog.h"
+#include "LogCapture.h"
 #include "MainWindowAssembly.h"
 #include "QtApplication.h"
 #include "QtBackend.h"
@@ -17,6 +18,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QThreadPool>
 
@@ -28,6 +31,9 @@ protected:
     Assembly() { toolkit::setBackend(&qtBackend); }
     ~Assembly() override { toolkit::setBackend(nullptr); }
     template <typename T = QComboBox> T *widget(const char *name) { return assembly.mainWindow()->findChild<T *>(name); }
+    // Waits for the album load in progress, if any, to be applied.
+    bool loaded() { return QTest::qWaitFor([this] { return !assembly.albumLoader().isLoading(); }); }
+    QString status() { return assembly.mainWindow()->statusBar()->findChild<QLabel *>()->text(); }
 
     toolkit::QtBackend qtBackend;
     SampleHome home;
@@ -46,6 +52,7 @@ TEST_F(Assembly, LayoutTitles)
 TEST_F(Assembly, StartUpChoiceAndReloads)
 {
     assembly.awake();
+    ASSERT_TRUE(loaded());
     QComboBox *albums = widget("albumPopup");
     albums->setFocus();
     QTest::keyClick(albums, Qt::Key_Down);
@@ -53,6 +60,7 @@ TEST_F(Assembly, StartUpChoiceAndReloads)
 
     ASSERT_TRUE(home.renameAlbum(kSampleAlbums[0], "Seaside"));
     emit qApp->applicationStateChanged(Qt::ApplicationActive);
+    ASSERT_TRUE(loaded());
     EXPECT_EQ(albums->itemText(0), "Seaside");
     EXPECT_EQ(albums->currentText(), kSampleAlbums[1]);
     EXPECT_FALSE(QApplication::overrideCursor()); // the wait cursor is gone again
@@ -63,6 +71,7 @@ TEST_F(Assembly, StartUpChoiceAndReloads)
 TEST_F(Assembly, SaveByButtonMenuItemAndShortcut)
 {
     assembly.awake();
+    ASSERT_TRUE(loaded());
     assembly.mainWindow()->show();
     QApplication::setActiveWindow(assembly.mainWindow());
     ASSERT_TRUE(QTest::qWaitForWindowActive(assembly.mainWindow()));
@@ -84,6 +93,7 @@ TEST_F(Assembly, SaveByButtonMenuItemAndShortcut)
 TEST_F(Assembly, ActivationDuringASaveReloadsAfterIt)
 {
     assembly.awake();
+    ASSERT_TRUE(loaded());
     widget<QLineEdit>("titleField")->setText("Typed title");
     answerDialog([&](QFileDialog *dialog) {
         home.renameAlbum(kSampleAlbums[0], "Seaside");
@@ -92,6 +102,7 @@ TEST_F(Assembly, ActivationDuringASaveReloadsAfterIt)
     });
     widget<QPushButton>("saveButton")->click();
     EXPECT_EQ(documentAt(home.desktop() + "/during.json")["sequence"]["projectName"], "Typed title");
+    ASSERT_TRUE(loaded());
     EXPECT_EQ(window.getSlideShowTitle(), "Seaside");
 }
 
@@ -100,6 +111,7 @@ TEST_F(Assembly, ActivationDuringASaveReloadsAfterIt)
 TEST_F(Assembly, OverviewOfTheChosenAlbum)
 {
     assembly.awake();
+    ASSERT_TRUE(loaded());
     EXPECT_EQ(assembly.overviewText(), "5 photos · 1 without an image file\n1 has no image path");
     QComboBox *albums = widget("albumPopup");
     albums->setFocus();
@@ -116,6 +128,7 @@ TEST_F(Assembly, OverviewOfTheChosenAlbum)
     // The missing file appears: a reload counts it, the open list follows.
     QFile(home.dir.path() + "/Pictures/iPhoto Library/Originals/glacier.jpg").open(QIODevice::WriteOnly);
     assembly.reload();
+    ASSERT_TRUE(loaded());
     EXPECT_EQ(assembly.overviewText(), "4 photos");
     EXPECT_FALSE(widget<QPushButton>("showPhotosButton")->isVisibleTo(assembly.mainWindow()));
     EXPECT_EQ(assembly.photosDialog()->findChild<QPlainTextEdit *>()->toPlainText(), "");
@@ -143,12 +156,14 @@ TEST_F(Assembly, BigAlbumFilesLookedForOffTheGuiThread)
 
     assembly.chooseStartLibrary(library);
     assembly.awake();
+    ASSERT_TRUE(loaded());
     EXPECT_TRUE(assembly.overviewPending());
     EXPECT_EQ(assembly.overviewText(), "300 photos\nLooking for the image files…");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.overviewPending(); }));
     EXPECT_EQ(assembly.overviewText(), "300 photos · 1 without an image file\n1 file is missing");
 
     assembly.reload();
+    ASSERT_TRUE(loaded());
     QComboBox *albums = widget("albumPopup");
     albums->setFocus();
     QTest::keyClick(albums, Qt::Key_Down);
@@ -172,10 +187,12 @@ TEST_F(Assembly, LibraryLocation)
     assembly.chooseStartLibrary(QString());
     EXPECT_EQ(window.albumFilePath(), defaultFile);
     assembly.awake();
+    ASSERT_TRUE(loaded());
     EXPECT_EQ(assembly.overviewText(), "No photo library at " + home.dir.path() + "/Pictures/iPhoto Library");
     EXPECT_TRUE(widget<QPushButton>("chooseLibraryButton")->isVisibleTo(assembly.mainWindow()));
 
     assembly.openLibrary(moved); // remembered
+    ASSERT_TRUE(loaded());
     EXPECT_EQ(titlesOf(widget("albumPopup")), kSampleAlbums);
     EXPECT_FALSE(widget<QPushButton>("chooseLibraryButton")->isVisibleTo(assembly.mainWindow()));
 
@@ -197,6 +214,7 @@ TEST_F(Assembly, LibraryLocation)
         gui::MainWindowAssembly next;
         next.chooseStartLibrary(start.option ? QString::fromUtf8(start.option) : QString());
         next.awake();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !next.albumLoader().isLoading(); }));
         EXPECT_EQ(next.window().albumFilePath(), start.albumFile);
         EXPECT_EQ(next.overviewText(), start.notice.isEmpty() ? "5 photos · 1 without an image file\n1 has no image path"
                                                               : start.notice);
@@ -206,6 +224,7 @@ TEST_F(Assembly, LibraryLocation)
 
     // Back to the default library, which is gone: the old albums go too.
     widget<QAction>("defaultLibraryAction")->trigger();
+    ASSERT_TRUE(loaded());
     EXPECT_EQ(window.albumFilePath(), defaultFile);
     EXPECT_EQ(widget("albumPopup")->count(), 0);
     EXPECT_FALSE(QSettings("slideshow-exporter", "slideshow-exporter").contains("library"));
@@ -228,6 +247,7 @@ TEST_F(Assembly, OpenLibraryDialogTakesAFolderOrAnAlbumFile)
                 dialog->findChild<QLineEdit *>("fileNameEdit")->setText(QFileInfo(chosen).fileName());
         });
         widget<QAction>("openLibraryAction")->trigger();
+        ASSERT_TRUE(loaded());
         EXPECT_EQ(window.libraryLocation().toStdString(), chosen.toStdString());
         EXPECT_EQ(titlesOf(widget("albumPopup")), kSampleAlbums);
     }
@@ -261,6 +281,7 @@ TEST(WindowOptions, LibraryOption)
 TEST_F(Assembly, Keyboard)
 {
     assembly.awake();
+    ASSERT_TRUE(loaded());
     assembly.mainWindow()->show();
     QApplication::setActiveWindow(assembly.mainWindow());
     ASSERT_TRUE(QTest::qWaitForWindowActive(assembly.mainWindow()));
@@ -309,6 +330,7 @@ TEST_F(Assembly, Keyboard)
 TEST_F(Assembly, TooSmallAWindowKeepsEverySetting)
 {
     assembly.awake();
+    ASSERT_TRUE(loaded());
     assembly.mainWindow()->show();
     assembly.mainWindow()->resize(1, 1);
     QApplication::processEvents();
@@ -320,6 +342,77 @@ TEST_F(Assembly, TooSmallAWindowKeepsEverySetting)
         EXPECT_EQ(shown.size(), control->size());
         EXPECT_GE(control->width(), std::min(control->sizeHint().width(), control->minimumSizeHint().width()));
     }
+}
+
+// The popup and title as a list of what happened to them, in order.
+QStringList *recordEffects(QComboBox *albums, QLineEdit *title)
+{
+    auto *effects = new QStringList;
+    QObject::connect(albums->model(), &QAbstractItemModel::rowsRemoved, albums, [=] { *effects << "cleared"; });
+    QObject::connect(albums->model(), &QAbstractItemModel::rowsInserted, albums,
+                     [=](const QModelIndex &, int first, int last) { *effects << QString("added %1").arg(last - first + 1); });
+    QObject::connect(albums, &QComboBox::currentIndexChanged, albums, [=](int i) { *effects << QString("at %1").arg(i); });
+    QObject::connect(title, &QLineEdit::textChanged, title, [=](const QString &t) { *effects << "title " + t; });
+    QObject::connect(albums, &QObject::destroyed, [=] { delete effects; });
+    return effects;
+}
+
+// Start-up reads off the GUI thread with the album popup and Save disabled,
+// ignores an activation meanwhile, and applies the tree with the same effects
+// on the controls, in the same order, as the load on one thread.
+TEST_F(Assembly, BackgroundLoadAppliesLikeTheLoadOnOneThread)
+{
+    gui::MainWindowAssembly reference; // loads on the GUI thread
+    reference.window().iPhotoDataLoader = nullptr;
+    const QStringList *referenceEffects = recordEffects(reference.mainWindow()->findChild<QComboBox *>("albumPopup"),
+                                                        reference.mainWindow()->findChild<QLineEdit *>("titleField"));
+    reference.awake();
+    const QString expected = referenceEffects->join(", ");
+    ASSERT_TRUE(expected.endsWith("title " + kSampleAlbums[0])) << expected.toStdString();
+
+    QStringList *effects = recordEffects(widget("albumPopup"), widget<QLineEdit>("titleField"));
+    QSignalSpy started(&assembly.albumLoader(), &gui::AlbumLoader::loadingChanged);
+    QSignalSpy finished(&assembly.albumLoader(), &gui::AlbumLoader::finished);
+    assembly.awake();
+    EXPECT_TRUE(effects->isEmpty());
+    EXPECT_FALSE(widget("albumPopup")->isEnabled() || widget<QPushButton>("saveButton")->isEnabled()
+                 || widget<QAction>("saveAction")->isEnabled());
+    emit qApp->applicationStateChanged(Qt::ApplicationActive);
+    ASSERT_TRUE(finished.wait());
+    EXPECT_EQ(started.size(), 2); // on and off, once
+    EXPECT_EQ(effects->join(", "), expected);
+    EXPECT_TRUE(widget("albumPopup")->isEnabled() && widget<QPushButton>("saveButton")->isEnabled()
+                && widget<QAction>("saveAction")->isEnabled());
+    EXPECT_EQ(status(), QString("4 albums, %1 photos").arg(window.gMasterImageDictList.count()));
+}
+
+// A failed background load: the reason in the status bar and once in the log,
+// popup and title as they were. Quitting during a load stops its worker.
+TEST_F(Assembly, FailedAndAbandonedBackgroundLoads)
+{
+    assembly.awake();
+    ASSERT_TRUE(loaded());
+    const QString albumFile = home.dir.filePath("Pictures/iPhoto Library/AlbumData.xml");
+    QFile file(albumFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("<plist><dict>") > 0);
+    file.close();
+    fixtures::LogCapture log;
+    emit qApp->applicationStateChanged(Qt::ApplicationActive);
+    ASSERT_TRUE(loaded());
+    ASSERT_EQ(log.count(), 1);
+    EXPECT_TRUE(log.lines()[0].startsWith("AlbumData.xml could not be read as a property list: "));
+    EXPECT_EQ(status(), log.lines()[0]);
+    EXPECT_EQ(titlesOf(widget("albumPopup")), kSampleAlbums);
+    EXPECT_EQ(window.getSlideShowTitle(), kSampleAlbums[0]);
+
+    // A file of some megabytes keeps the worker busy while the window goes.
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<plist><array>" + QByteArray("<string>photo</string>\n").repeated(200000) + "</array></plist>");
+    file.close();
+    auto other = std::make_unique<gui::MainWindowAssembly>();
+    other->awake();
+    EXPECT_TRUE(other->albumLoader().isLoading());
+    other.reset(); // neither crashes nor hangs
 }
 
 } // namespace

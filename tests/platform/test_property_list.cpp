@@ -59,6 +59,16 @@ const char kAlbumBody[] = R"(<dict><key>Archive Path</key><string>/Users/example
     <key>4</key><dict><key>Rating</key><integer>1</integer><key>Caption</key><string/>
       <key>Rating</key><integer>2</integer></dict></dict></dict>)";
 
+// The values the window reads of an album file.
+PropertyListReadOptions albumKeysOnly()
+{
+    PropertyListReadOptions options;
+    options.keepOnly = {
+    {"List of Albums", "*", "AlbumName"}, {"List of Albums", "*", "KeyList"},
+    {"Master Image List", "*", "ImagePath"}, {"Master Image List", "*", "Caption"}};
+    return options;
+}
+
 } // namespace
 
 TEST(PropertyList, AlbumFileBecomesTreeWithKindsAndOrder)
@@ -68,6 +78,12 @@ TEST(PropertyList, AlbumFileBecomesTreeWithKindsAndOrder)
                           "{AlbumName:\"Caf\u00e9 \U0001F600 <b>\"'<raw> & \",KeyList:[],Hidden:false}],"
                           "Master Image List:{17:{Caption:\"  two  spaces\n\tand a tab \",DateAsTimerInterval:?,"
                           "Big:?,Thumb:?,Modified:?,Min:-2147483648,Over:?,Plus:7},4:{Rating:2,Caption:\"\"}}}");
+    // Only what the window reads, and all of it.
+    EXPECT_EQ(dump(propertyListFromData(plist(kAlbumBody), nullptr, {}, albumKeysOnly())),
+              "{List of Albums:[{AlbumName:\"Trips & Tours\",KeyList:[\"17\",\"4\"]},"
+              "{AlbumName:\"Caf\u00e9 \U0001F600 <b>\"'<raw> & \",KeyList:[]}],"
+              "Master Image List:{17:{Caption:\"  two  spaces\n\tand a tab \"},4:{Caption:\"\"}}}");
+    EXPECT_EQ(dump(propertyListFromData(plist("<array><string>a</string></array>"), nullptr, {}, albumKeysOnly())), "[]");
     EXPECT_EQ(dump(propertyListFromData(nested(kMaxPropertyListDepth))),
               std::string(kMaxPropertyListDepth, '[') + std::string(kMaxPropertyListDepth, ']'));
 }
@@ -107,6 +123,11 @@ TEST(PropertyList, HostileInputGivesNoValueAndOneLineErrorWithPosition)
         {"key without value", "<plist>\n<dict>\n\t<key>k</key>\n\t<key>", "a <key> without a value in <dict> at line 4, column 2"},
         {"token over the limit", plist("<array>\n  <!--" + QByteArray(5000, 'x') + "-->"),
          "a single XML token is longer than 4096 bytes at line 5, column 3"},
+
+        // Faults in values the window does not read.
+        {"element in a leaf", plist(QByteArray(kAlbumBody).replace("<real>2", "<real><true/>2")), "unexpected element <true>"},
+        {"text in a dict", plist(QByteArray(kAlbumBody).replace("<data>AAECAw==</data>", "<dict>x</dict>")),
+         "unexpected text in <dict>"},
     };
     PropertyListReadOptions small; // small slices, so the cases cross slice boundaries
     small.sliceBytes = 256;
@@ -119,6 +140,12 @@ TEST(PropertyList, HostileInputGivesNoValueAndOneLineErrorWithPosition)
         EXPECT_TRUE(propertyListFromData(c.data, &error, QStringLiteral("AlbumData.xml"), small).isNone());
         EXPECT_TRUE(shape.match(error).hasMatch()) << error.toStdString();
         EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
+        QString lightError; // building only the album keys fails alike
+        PropertyListReadOptions light = albumKeysOnly();
+        light.sliceBytes = small.sliceBytes;
+        light.maxTokenBytes = small.maxTokenBytes;
+        EXPECT_TRUE(propertyListFromData(c.data, &lightError, QStringLiteral("AlbumData.xml"), light).isNone());
+        EXPECT_EQ(lightError, error);
     }
 }
 

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using fixtures::AlbumFile;
 
 namespace {
@@ -91,6 +94,9 @@ TEST_F(AlbumData, HostileFileEndsInOneLogLineAndAnEmptyCache)
         EXPECT_TRUE(propertyListFromFile(path, &description, "AlbumData.xml").isNone());
         EXPECT_TRUE(description.startsWith(bytes.isNull() ? path : "AlbumData.xml could not be read"));
         EXPECT_EQ(log.lines(), QStringList{description});
+        window.applicationWillBecomeActive(); // unchanged: the same failure again, not parsed again
+        expectEmptyCache();
+        EXPECT_EQ(log.lines(), QStringList(2, description));
     }
 }
 
@@ -107,6 +113,65 @@ TEST_F(AlbumData, HomeFolderWithoutTextFormIsReported)
     ASSERT_EQ(log.count(), 1);
     EXPECT_TRUE(log.lines()[0].endsWith("/caf\\xE9 cannot be represented; the photo library cannot be found"))
         << log.lines()[0].toStdString();
+}
+
+// An unchanged album file is not parsed again, yet the load ends as a full one
+// does; any change of the file's identity, or another path, parses afresh.
+TEST_F(AlbumData, UnchangedFileIsReusedAndAnyChangeParsesAfresh)
+{
+    const QString path = home.albumFilePath(), copy = home.filePath("Copy.xml");
+    // Same size, same modification time, same inode: only the status-change
+    // time tells the rewrite.
+    const auto rewriteInPlace = [&] {
+        struct stat before {}, after {};
+        if (::stat(QFile::encodeName(path), &before) != 0 || !home.writeAlbumFile(albums({"Alpz", "Beach", "City"})))
+            return false;
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        do // the status-change time ticks coarsely: touch until it has moved
+            ::utimensat(AT_FDCWD, QFile::encodeName(path), times, 0);
+        while (::stat(QFile::encodeName(path), &after) == 0 && after.st_ctim.tv_sec == before.st_ctim.tv_sec
+               && after.st_ctim.tv_nsec == before.st_ctim.tv_nsec);
+        return after.st_size == before.st_size && after.st_mtim.tv_nsec == before.st_mtim.tv_nsec
+               && after.st_mtim.tv_sec == before.st_mtim.tv_sec && after.st_ino == before.st_ino;
+    };
+    const struct { const char *name; std::function<bool()> change; QString firstAlbum; } cases[] = {
+        {"unchanged", [] { return true; }, QString()},
+        {"rewritten in place", rewriteInPlace, "Alpz"},
+        {"another path", [&] { window.setLibraryLocation(copy); return QFile::copy(path, copy); }, "Alps"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        window.setLibraryLocation(QString());
+        QFile::remove(copy);
+        load(albums({"Alps", "Beach", "City"}));
+        ui.albums.chooseItemAtIndex(2);
+        ui.title.setStringValue("typed");
+        const Value before = window.gPlist;
+        window.gKeysForAlbum = Value();
+        ASSERT_TRUE(c.change());
+        window.applicationWillBecomeActive();
+        EXPECT_EQ(window.gPlist.isSameNode(before), c.firstAlbum.isNull());
+        // Popup refilled, album kept by name, title and photo keys set again.
+        EXPECT_EQ(ui.albums.itemTitles(), QStringList({c.firstAlbum.isNull() ? "Alps" : c.firstAlbum, "Beach", "City"}));
+        EXPECT_EQ(window.gSelectedAlbumIndex, 2);
+        EXPECT_EQ(ui.title.stringValue(), "City");
+        EXPECT_EQ(window.gKeysForAlbum.at(1).toString(), "City2");
+    }
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+// What a worker thread does: a read told to stop gives neither tree nor
+// failure, and applying it leaves the cache empty and the log silent.
+TEST_F(AlbumData, CancelledReadLeavesNothingBehind)
+{
+    load(albums({"Alps"}));
+    const std::atomic<bool> cancel{true};
+    rvWindow::AlbumFileRead read = rvWindow::readAlbumFile(home.albumFilePath(), nullptr, &cancel);
+    EXPECT_TRUE(read.cancelled && read.tree.isNone() && read.failure.isNull());
+    window.finishIPhotoDataLoad(std::move(read));
+    expectEmptyCache();
+    EXPECT_EQ(ui.albums.itemTitles(), QStringList{"Alps"});
+    EXPECT_TRUE(log.lines().isEmpty());
 }
 
 // A refill of the album popup keeps the user's album, found again by name.
