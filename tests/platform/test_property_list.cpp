@@ -112,6 +112,7 @@ TEST(PropertyList, HostileInputGivesNoValueAndOneLineErrorWithPosition)
         {"invalid UTF-8", plist("<string>caf\xc3\x28</string>"), "invalid token"},
         {"mismatched tag", "<plist>\n<array>\n  <string>a</strin>\n</array>\n</plist>\n", "mismatched tag at line 3, column 14"},
         {"513 nested", nested(513), "deeper than 512"},
+        {"100,000 nested", nested(100000), "deeper than 512"},
         {"entity bomb and external entity",
          "<!DOCTYPE plist [<!ENTITY x SYSTEM \"file:///etc/passwd\"><!ENTITY a \"lol\"><!ENTITY b \"" + QByteArray("&a;").repeated(1000)
              + "\"><!ENTITY c \"" + QByteArray("&b;").repeated(1000) + "\">]><plist><string>&x;&c;</string></plist>",
