@@ -2,6 +2,7 @@
 
 #include "Value.h"
 
+#include <QByteArray>
 #include <QString>
 
 class rvWindow;
@@ -12,13 +13,21 @@ public:
     rvWindow *gWindow = nullptr; // set by the layout; not owned
 
     // The save command: asks for a file in a save panel and writes the
-    // slideshow there. A cancel does nothing at all.
+    // slideshow there, as JSON or, when that type is chosen, as an MLT
+    // project. A cancel does nothing at all.
     void saveSlideshow();
     // Builds the document text and writes it to the path as ASCII, atomically.
     // True when the file was written.
     bool writeJSONTo(const QString &path);
     // The JSON text of a freshly built slideshow document; logs it.
     QString createJSONDocument();
+    // Builds the document and writes it to the path as an MLT XML project,
+    // atomically, with the same beep and log line as writeJSONTo on failure.
+    // True when the file was written.
+    bool writeMLTTo(const QString &path);
+    // The MLT XML project of a freshly built slideshow document (UTF-8); not
+    // logged. Empty without a window.
+    QByteArray createMLTDocument();
     // The slideshow document itself, freshly built from the window's settings
     // and the selected album (one draw of a random transition): every output
     // renders this one document. No value without a window.
