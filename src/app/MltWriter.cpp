@@ -1,8 +1,10 @@
 #include "MltWriter.h"
 
+#include <QIODevice>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 namespace {
@@ -14,6 +16,38 @@ constexpr int64_t kMaxTimelineFrames = int64_t(1) << 30;
 // the timebase times 1000).
 constexpr int32_t kMaxFrameSide = 16384;
 constexpr int32_t kMaxTimebase = 1000;
+
+// An append-only device under the XML writer. The writer hands its output
+// over in many small pieces; QBuffer's random-access bookkeeping for each
+// costs more than the copying itself on a big album.
+class AppendingDevice final : public QIODevice {
+public:
+    explicit AppendingDevice(qsizetype capacity) : m_bytes(capacity, Qt::Uninitialized)
+    {
+        open(QIODevice::WriteOnly);
+    }
+    bool isSequential() const override { return true; }
+    QByteArray takeBytes()
+    {
+        m_bytes.truncate(m_used);
+        return std::move(m_bytes);
+    }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        if (size > m_bytes.size() - m_used)
+            m_bytes.resize(std::max(m_used + qsizetype(size), 2 * m_bytes.size()));
+        std::memcpy(m_bytes.data() + m_used, data, size_t(size));
+        m_used += size;
+        return size;
+    }
+
+private:
+    QByteArray m_bytes;
+    qsizetype m_used = 0;
+};
 
 enum class Transition { Dissolve, Wipe, Iris };
 
@@ -156,9 +190,8 @@ QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder)
     const auto start = [&](qsizetype i) { return i * (C + T) - lead(i); };
     const auto number = [](int64_t n) { return QString::number(n); };
 
-    QByteArray bytes;
-    bytes.reserve(512 + count * 300);
-    QXmlStreamWriter xml(&bytes);
+    AppendingDevice device(4096 + count * 500);
+    QXmlStreamWriter xml(&device);
     xml.setAutoFormatting(true);
     xml.setAutoFormattingIndent(1);
     xml.writeStartDocument();
@@ -169,23 +202,11 @@ QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder)
     xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("slideshow"));
     writeProfile(xml, sequence);
 
-    // The producers, each as long as its part of the timeline. Without an
-    // mlt_service, MLT's loader picks the image producer for the file.
-    const QString pathKey = QStringLiteral("path");
-    const QString photoId = QStringLiteral("photo%1");
-    for (qsizetype i = 0; i < count; ++i) {
-        xml.writeStartElement(QStringLiteral("producer"));
-        xml.writeAttribute(QStringLiteral("id"), photoId.arg(i + 1));
-        xml.writeAttribute(QStringLiteral("in"), QStringLiteral("0"));
-        xml.writeAttribute(QStringLiteral("out"), number(length(i) - 1));
-        writeProperty(xml, QStringLiteral("length"), number(length(i)));
-        writeProperty(xml, QStringLiteral("resource"),
-                      xmlText(expandedPath(slides.at(i).value(pathKey).toString(), homeFolder)));
-        xml.writeEndElement();
-    }
-
     // The photos alternate between the tracks (all on the first with cuts),
-    // each track's gaps filled with blanks.
+    // each track's gaps filled with blanks. Each photo's producer stands in
+    // its track, as long as its part of the timeline; without an mlt_service,
+    // MLT's loader picks the image producer for the file.
+    const QString pathKey = QStringLiteral("path");
     for (int track = 0; track < tracks; ++track) {
         xml.writeStartElement(QStringLiteral("playlist"));
         xml.writeAttribute(QStringLiteral("id"), QStringLiteral("track%1").arg(track + 1));
@@ -195,10 +216,12 @@ QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder)
                 xml.writeEmptyElement(QStringLiteral("blank"));
                 xml.writeAttribute(QStringLiteral("length"), number(start(i) - end));
             }
-            xml.writeEmptyElement(QStringLiteral("entry"));
-            xml.writeAttribute(QStringLiteral("producer"), photoId.arg(i + 1));
-            xml.writeAttribute(QStringLiteral("in"), QStringLiteral("0"));
+            xml.writeStartElement(QStringLiteral("producer"));
             xml.writeAttribute(QStringLiteral("out"), number(length(i) - 1));
+            writeProperty(xml, QStringLiteral("length"), number(length(i)));
+            writeProperty(xml, QStringLiteral("resource"),
+                          xmlText(expandedPath(slides.at(i).value(pathKey).toString(), homeFolder)));
+            xml.writeEndElement();
             end = start(i) + length(i);
         }
         xml.writeEndElement();
@@ -225,12 +248,11 @@ QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder)
     for (qsizetype i = 0; tracks == 2 && i + 1 < count; ++i) {
         const int64_t from = i * (C + T) + C;
         xml.writeStartElement(QStringLiteral("transition"));
-        xml.writeAttribute(QStringLiteral("id"), QStringLiteral("transition%1").arg(i + 1));
         xml.writeAttribute(QStringLiteral("in"), number(from));
         xml.writeAttribute(QStringLiteral("out"), number(from + T - 1));
-        writeProperty(xml, QStringLiteral("mlt_service"), luma);
-        writeProperty(xml, QStringLiteral("a_track"), zero);
-        writeProperty(xml, QStringLiteral("b_track"), one);
+        xml.writeAttribute(QStringLiteral("mlt_service"), luma);
+        xml.writeAttribute(QStringLiteral("a_track"), zero);
+        xml.writeAttribute(QStringLiteral("b_track"), one);
         // MLT's built-in luma maps, named with a leading "%", need no file:
         // map 1 wipes from the left edge, map 16 opens a circle from the
         // centre. Without a map the luma transition dissolves.
@@ -247,5 +269,5 @@ QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder)
     xml.writeEndElement(); // tractor
     xml.writeEndElement(); // mlt
     xml.writeEndDocument();
-    return bytes;
+    return device.takeBytes();
 }

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
 
 namespace {
 
@@ -46,46 +47,45 @@ Value document(int32_t photoDuration, int32_t transDuration, const QString &styl
     return doc;
 }
 
-// The project as lines: the profile, each producer, each playlist's entries
-// and blanks, the tractor and each transition with its properties. An XML
-// error gives the single line "error: ...".
+// The project as lines: the profile, each track with its photos (in
+// parentheses) and blanks, the tractor's tracks, and each transition with its
+// properties. An XML error gives the single line "error: ...".
 QStringList outline(const QByteArray &xml)
 {
     QStringList lines;
     QXmlStreamReader reader(xml);
-    QString line, property;
-    const auto span = [&] {
-        return reader.attributes().value("in").toString() + "-" + reader.attributes().value("out").toString();
-    };
+    QString line;
     while (!reader.atEnd()) {
         reader.readNext();
         const QXmlStreamAttributes attributes = reader.attributes();
         const auto a = [&](const char *name) { return attributes.value(QLatin1String(name)).toString(); };
+        const auto name = reader.name();
         if (reader.isStartElement()) {
-            const auto name = reader.name();
             if (name == u"profile")
                 lines << QString("profile %1x%2 %3:%4 %5/%6 p%7 sar%8:%9")
-                             .arg(a("width"), a("height"), a("display_aspect_num"),
-                                  a("display_aspect_den"), a("frame_rate_num"), a("frame_rate_den"),
-                                  a("progressive"), a("sample_aspect_num"), a("sample_aspect_den"));
-            else if (name == u"producer" || name == u"transition")
-                line = name.toString() + " " + (name == u"producer" ? a("id") + " " : QString()) + span();
+                             .arg(a("width"), a("height"), a("display_aspect_num"), a("display_aspect_den"),
+                                  a("frame_rate_num"), a("frame_rate_den"), a("progressive"),
+                                  a("sample_aspect_num"), a("sample_aspect_den"));
             else if (name == u"playlist")
                 line = a("id") + ":";
-            else if (name == u"entry")
-                line += " " + a("producer") + " " + span();
+            else if (name == u"producer")
+                line += " (" + a("in") + "-" + a("out");
             else if (name == u"blank")
                 line += " blank " + a("length");
             else if (name == u"tractor")
-                line = "tractor " + span();
+                line = "tractor " + a("in") + "-" + a("out");
             else if (name == u"track")
                 line += " " + a("producer");
+            else if (name == u"transition")
+                line = "transition " + a("in") + "-" + a("out") + " " + a("mlt_service") + " " + a("a_track") + ">" +
+                       a("b_track");
             else if (name == u"property")
                 line += " " + a("name") + "=" + reader.readElementText();
-        } else if (reader.isEndElement() && (reader.name() == u"producer" || reader.name() == u"playlist" ||
-                                             reader.name() == u"multitrack" || reader.name() == u"transition")) {
-            lines << line;
-            line.clear();
+        } else if (reader.isEndElement()) {
+            if (name == u"producer")
+                line += ")";
+            else if (name == u"playlist" || name == u"multitrack" || name == u"transition")
+                lines << std::exchange(line, QString());
         }
     }
     if (reader.hasError())
@@ -105,33 +105,27 @@ TEST(MltWriter, TimelineOfPhotosTransitionsAndCuts)
     } cases[] = {
         {"dissolves: photos alternate between the tracks, the second transition reversed", 150, 25,
          "Cross Dissolve", three,
-         {"producer photo1 0-74 length=75 resource=/p/red.png", "producer photo2 0-99 length=100 resource=/p/green.png",
-          "producer photo3 0-74 length=75 resource=/p/blue.png", "track1: photo1 0-74 blank 50 photo3 0-74",
-          "track2: blank 50 photo2 0-99", "tractor 0-199 track1 track2",
-          "transition 50-74 mlt_service=luma a_track=0 b_track=1",
-          "transition 125-149 mlt_service=luma a_track=0 b_track=1 reverse=1 invert=1"}},
+         {"track1: (-74 length=75 resource=/p/red.png) blank 50 (-74 length=75 resource=/p/blue.png)",
+          "track2: blank 50 (-99 length=100 resource=/p/green.png)", "tractor 0-199 track1 track2",
+          "transition 50-74 luma 0>1", "transition 125-149 luma 0>1 reverse=1 invert=1"}},
         {"wipe and iris name MLT's built-in maps", 150, 25, "Edge Wipe", three.mid(0, 2),
-         {"producer photo1 0-74 length=75 resource=/p/red.png", "producer photo2 0-74 length=75 resource=/p/green.png",
-          "track1: photo1 0-74", "track2: blank 50 photo2 0-74", "tractor 0-124 track1 track2",
-          "transition 50-74 mlt_service=luma a_track=0 b_track=1 resource=%luma01.pgm"}},
+         {"track1: (-74 length=75 resource=/p/red.png)", "track2: blank 50 (-74 length=75 resource=/p/green.png)",
+          "tractor 0-124 track1 track2", "transition 50-74 luma 0>1 resource=%luma01.pgm"}},
         {"iris", 150, 25, "Iris Round", three.mid(0, 2),
-         {"producer photo1 0-74 length=75 resource=/p/red.png", "producer photo2 0-74 length=75 resource=/p/green.png",
-          "track1: photo1 0-74", "track2: blank 50 photo2 0-74", "tractor 0-124 track1 track2",
-          "transition 50-74 mlt_service=luma a_track=0 b_track=1 resource=%luma16.pgm"}},
+         {"track1: (-74 length=75 resource=/p/red.png)", "track2: blank 50 (-74 length=75 resource=/p/green.png)",
+          "tractor 0-124 track1 track2", "transition 50-74 luma 0>1 resource=%luma16.pgm"}},
         {"no transition time: cuts on one track", 50, 0, "Edge Wipe", three,
-         {"producer photo1 0-49 length=50 resource=/p/red.png", "producer photo2 0-49 length=50 resource=/p/green.png",
-          "producer photo3 0-49 length=50 resource=/p/blue.png", "track1: photo1 0-49 photo2 0-49 photo3 0-49",
+         {"track1: (-49 length=50 resource=/p/red.png) (-49 length=50 resource=/p/green.png)"
+          " (-49 length=50 resource=/p/blue.png)",
           "tractor 0-149 track1"}},
         {"a negative transition time is a cut; the clip is still photoDuration - 4T", 30, -5, "Cross Dissolve",
          three.mid(0, 2),
-         {"producer photo1 0-49 length=50 resource=/p/red.png", "producer photo2 0-49 length=50 resource=/p/green.png",
-          "track1: photo1 0-49 photo2 0-49", "tractor 0-99 track1"}},
+         {"track1: (-49 length=50 resource=/p/red.png) (-49 length=50 resource=/p/green.png)", "tractor 0-99 track1"}},
         {"a clip shorter than one frame lasts one", 100, 25, "Cross Dissolve", three.mid(0, 2),
-         {"producer photo1 0-25 length=26 resource=/p/red.png", "producer photo2 0-25 length=26 resource=/p/green.png",
-          "track1: photo1 0-25", "track2: blank 1 photo2 0-25", "tractor 0-26 track1 track2",
-          "transition 1-25 mlt_service=luma a_track=0 b_track=1"}},
+         {"track1: (-25 length=26 resource=/p/red.png)", "track2: blank 1 (-25 length=26 resource=/p/green.png)",
+          "tractor 0-26 track1 track2", "transition 1-25 luma 0>1"}},
         {"one photo alone for the clip time", 150, 25, "Edge Wipe", three.mid(0, 1),
-         {"producer photo1 0-49 length=50 resource=/p/red.png", "track1: photo1 0-49", "tractor 0-49 track1"}},
+         {"track1: (-49 length=50 resource=/p/red.png)", "tractor 0-49 track1"}},
         {"no photo: an empty track", 150, 25, "Edge Wipe", {}, {"track1:", "tractor - track1"}},
     };
     for (const auto &c : cases) {
@@ -197,8 +191,9 @@ TEST(MltWriter, TextIsUtf8EscapedAndTildeExpanded)
     }
     ASSERT_FALSE(reader.hasError()) << qPrintable(reader.errorString());
     const QString fffd(QChar::ReplacementCharacter);
+    // In track order: the first and third photo, then the second and fourth.
     EXPECT_EQ(resources, (QStringList{QString::fromUtf8("/home/Zoë/Fotos & <Ferien>/\"Café\" \u00e9t\u00e9 'x'.png"),
-                                      QString::fromUtf8("/home/Zoë"), "~user/a.png", "/abs/a" + fffd + "\r\nb.png"}));
+                                      "~user/a.png", QString::fromUtf8("/home/Zoë"), "/abs/a" + fffd + "\r\nb.png"}));
     EXPECT_EQ(readTitle, "A & B <C>\t\r\n" + fffd + fffd + "end");
     EXPECT_TRUE(xml.contains(QString::fromUtf8("Café").toUtf8())); // UTF-8, not character references
 }
@@ -238,7 +233,7 @@ TEST_F(MltSaveRoad, ChoosingTheMltTypeWritesTheProjectUnlogged)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList lines = outline(file.readAll());
     EXPECT_EQ(lines.value(0), "profile 720x480 3:2 30000/1001 p1 sar1:1");
-    EXPECT_EQ(lines.value(1), "producer photo1 0-149 length=150 resource=" + photo); // 5 s at 30 fps
+    EXPECT_EQ(lines.value(1), "track1: (-149 length=150 resource=" + photo + ")"); // 5 s at 30 fps
     EXPECT_EQ(log.count(), 0);
     EXPECT_EQ(backend.beepCount(), 0);
 }
