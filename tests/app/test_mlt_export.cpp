@@ -108,12 +108,9 @@ TEST(MltWriter, TimelineOfPhotosTransitionsAndCuts)
          {"track1: (-74 length=75 resource=/p/red.png) blank 50 (-74 length=75 resource=/p/blue.png)",
           "track2: blank 50 (-99 length=100 resource=/p/green.png)", "tractor 0-199 track1 track2",
           "transition 50-74 luma 0>1", "transition 125-149 luma 0>1 reverse=1 invert=1"}},
-        {"wipe and iris name MLT's built-in maps", 150, 25, "Edge Wipe", three.mid(0, 2),
+        {"a wipe names one of MLT's built-in maps", 150, 25, "Edge Wipe", three.mid(0, 2),
          {"track1: (-74 length=75 resource=/p/red.png)", "track2: blank 50 (-74 length=75 resource=/p/green.png)",
           "tractor 0-124 track1 track2", "transition 50-74 luma 0>1 resource=%luma01.pgm"}},
-        {"iris", 150, 25, "Iris Round", three.mid(0, 2),
-         {"track1: (-74 length=75 resource=/p/red.png)", "track2: blank 50 (-74 length=75 resource=/p/green.png)",
-          "tractor 0-124 track1 track2", "transition 50-74 luma 0>1 resource=%luma16.pgm"}},
         {"no transition time: cuts on one track", 50, 0, "Edge Wipe", three,
          {"track1: (-49 length=50 resource=/p/red.png) (-49 length=50 resource=/p/green.png)"
           " (-49 length=50 resource=/p/blue.png)",
