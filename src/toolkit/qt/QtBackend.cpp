@@ -70,6 +70,7 @@ int QtSavePanel::runModalForDirectory(const QString &directory, const QString &f
     }
 
     const QString startFolder = QFileInfo(directory).isDir() ? directory : homeFolder();
+    QStringList filters; // the dialog's list of types, in the order of types
     QFileDialog dialog(m_parent, QApplication::translate("SavePanel", "Save Slideshow"));
     // Qt's own dialog: it adds the default suffix before it asks about
     // replacing an existing file, so the question is about the file that will
@@ -78,7 +79,6 @@ int QtSavePanel::runModalForDirectory(const QString &directory, const QString &f
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDirectory(startFolder);
-    QStringList filters;
     if (!m_requiredType.isEmpty()) {
         filters << QApplication::translate("SavePanel", "Slideshow files (*.%1)").arg(m_requiredType);
         for (const FileType &type : m_otherTypes)
