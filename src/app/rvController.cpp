@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "Files.h"
 #include "KyJSONAdditions.h"
+#include "MltWriter.h"
 #include "Paths.h"
 #include "SystemLog.h"
 #include "TextNumber.h"
@@ -145,10 +146,32 @@ bool rvController::writeJSONTo(const QString &path)
     return false;
 }
 
+QByteArray rvController::createMLTDocument()
+{
+    const Value document = createSlideshowDocument();
+    if (document.isNone())
+        return QByteArray();
+    return mltXmlFromDocument(document, homeFolder());
+}
+
+// The MLT project through the same atomic write as the JSON document. Its
+// text is UTF-8 and any document renders, so only a failed write (or no
+// window) fails: one beep, one log line, false, and the file system untouched.
+bool rvController::writeMLTTo(const QString &path)
+{
+    if (gWindow && writeFileAtomically(path, createMLTDocument()))
+        return true;
+
+    toolkit::beep();
+    systemLog(QStringLiteral("Could not write document out..."));
+    return false;
+}
+
 // The save command: a save panel on the Desktop proposing the title as file
-// name and requiring the type "json", then the write. A cancel (or no panel to
-// show) does nothing at all; a failed write sounds a second beep after the one
-// writeJSONTo sounded. Without a window there is nothing to save.
+// name and requiring the type "json", offering an MLT project beside it, then
+// the write in the chosen type. A cancel (or no panel to show) does nothing at
+// all; a failed write sounds a second beep after the one writeJSONTo or
+// writeMLTTo sounded. Without a window there is nothing to save.
 void rvController::saveSlideshow()
 {
     if (!gWindow)
@@ -159,11 +182,15 @@ void rvController::saveSlideshow()
     const std::unique_ptr<toolkit::SavePanel> panel = toolkit::savePanel();
     if (!panel)
         return;
+    const QString mlt = QStringLiteral("mlt");
     panel->setRequiredFileType(QStringLiteral("json"));
+    panel->setOtherFileTypes({{mlt, QStringLiteral("MLT project")}});
     if (panel->runModalForDirectory(directory, gWindow->getSlideShowTitle())
         != toolkit::SavePanel::kOK)
         return;
 
-    if (!writeJSONTo(panel->filename()))
+    const bool written = panel->chosenFileType() == mlt ? writeMLTTo(panel->filename())
+                                                        : writeJSONTo(panel->filename());
+    if (!written)
         toolkit::beep();
 }

@@ -112,7 +112,9 @@ const std::vector<OptionEntry> &generalOptions()
         {{"o", "output"}, "FILE",
          "the file to write (\"-\": standard output); with --export-all the folder to write into, created if "
          "missing"},
-        {{"format"}, "FORMAT", "the document's format: json (default)"},
+        {{"format"}, "FORMAT",
+         "the document's format: json (default), or mlt for an MLT XML project that melt plays and the Linux "
+         "video editors open; an --output ending in .mlt means mlt"},
         {{"force"}, {}, "replace files that exist already"},
         {{"verbose"}, {}, "also write the system log to standard error, the whole document text included"},
     };
@@ -355,14 +357,16 @@ std::optional<Command> parseCommand(const QStringList &arguments, QString *error
     if (parser.isSet(QStringLiteral("format"))) {
         const QString format = parser.value(QStringLiteral("format"));
         if (format.compare(QLatin1String("mlt"), Qt::CaseInsensitive) == 0) {
-            *error = QStringLiteral("the format mlt is not available in this version; use json");
+            command.format = Format::MLT;
+        } else if (format.compare(QLatin1String("json"), Qt::CaseInsensitive) == 0) {
+            command.format = Format::JSON;
+        } else {
+            *error = QStringLiteral("unknown format '%1'; use json or mlt").arg(format);
             return std::nullopt;
         }
-        if (format.compare(QLatin1String("json"), Qt::CaseInsensitive) != 0) {
-            *error = QStringLiteral("unknown format '%1'; use json").arg(format);
-            return std::nullopt;
-        }
-        command.format = Format::JSON;
+    } else if (command.action == Action::Export && command.output
+               && command.output->endsWith(QLatin1String(".mlt"), Qt::CaseInsensitive)) {
+        command.format = Format::MLT;
     }
 
     ExportSettings &settings = command.settings;

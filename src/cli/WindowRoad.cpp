@@ -117,6 +117,10 @@ std::optional<QByteArray> WindowRoad::render(Format format, bool logText, QStrin
             *reason = nonASCIIReason(rendering.document);
         return std::move(rendering.bytes);
     }
+    case Format::MLT:
+        // UTF-8: paths are written as they are; the ASCII rule is the JSON
+        // file's alone.
+        return m_controller.createMLTDocument();
     }
     *reason = QStringLiteral("unknown format");
     return std::nullopt;

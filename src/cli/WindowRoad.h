@@ -38,7 +38,7 @@ struct ExportSettings {
 };
 
 // The output formats. Every one renders the same slideshow document.
-enum class Format { JSON };
+enum class Format { JSON, MLT };
 
 // The file type (extension, without the dot) of a format's files.
 inline QString fileTypeOf(Format format)
@@ -46,6 +46,8 @@ inline QString fileTypeOf(Format format)
     switch (format) {
     case Format::JSON:
         return QStringLiteral("json");
+    case Format::MLT:
+        return QStringLiteral("mlt");
     }
     return QString();
 }

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 // What the program needs of the running toolkit besides its controls: the
 // save panel, the beep, the application-activation notice and the
@@ -23,6 +24,13 @@ public:
     virtual void applicationWillBecomeActive() = 0;
 };
 
+// A file type a save panel offers: the extension (without the dot) and the
+// words shown for it ("MLT project").
+struct FileType {
+    QString extension;
+    QString description;
+};
+
 class SavePanel {
 public:
     static constexpr int kOK = 1; // a confirmed choice; anything else is a cancel
@@ -35,6 +43,15 @@ public:
     virtual int runModalForDirectory(const QString &directory, const QString &file) = 0;
     // After a confirmed choice: the full path of the chosen file.
     virtual QString filename() const = 0;
+
+    // Further types offered beside the required one, which stays the one
+    // proposed. Choosing one of them makes the chosen name carry its
+    // extension instead. A panel that cannot offer other types ignores them.
+    virtual void setOtherFileTypes(const std::vector<FileType> &types) { static_cast<void>(types); }
+    // After a confirmed choice: the extension of the type the chosen name
+    // carries (the required type or one of the others). An empty string
+    // stands for the required type.
+    virtual QString chosenFileType() const { return QString(); }
 };
 
 // The services of one toolkit backend.

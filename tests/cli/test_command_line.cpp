@@ -153,31 +153,36 @@ TEST_F(CommandLine, ExportWritesTheBytesTheWindowWrites)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.album.toStdString() + " " + c.options.join(' ').toStdString());
-        // The window: a fresh start, the album chosen, the choices made, saved.
-        toolkit::headless::Backend backend;
-        toolkit::headless::ScopedBackend installed(backend);
-        fixtures::LogCapture log;
-        fixtures::HeadlessWindow ui;
-        ui.frameRates.setItems(layoutStrings("frameRatePopup"));
-        rvController controller;
-        controller.gWindow = &ui.window;
-        srandom(1); // where an unseeded process starts
-        ui.window.awakeFromNib();
-        ui.albums.chooseItemAtIndex(ui.albums.indexOfItemWithTitle(c.album));
-        if (!c.title.isEmpty())
-            ui.title.setStringValue(c.title);
-        ui.selectFrameRate(c.frameRate);
-        ui.selectTransition(c.transition);
-        ui.clipDuration.setStringValue(c.clip);
-        ui.transitionDuration.setStringValue(c.transitionLength);
-        ui.compWidth.setStringValue(c.width);
-        ui.compHeight.setStringValue(c.height);
+        // The window: a fresh start, the album chosen, the choices made, saved
+        // as the file type given.
+        QString proposed;
+        const auto saveInWindow = [&](const QString &file, const QString &type) {
+            toolkit::headless::Backend backend;
+            toolkit::headless::ScopedBackend installed(backend);
+            fixtures::LogCapture log;
+            fixtures::HeadlessWindow ui;
+            ui.frameRates.setItems(layoutStrings("frameRatePopup"));
+            rvController controller;
+            controller.gWindow = &ui.window;
+            srandom(1); // where an unseeded process starts
+            ui.window.awakeFromNib();
+            ui.albums.chooseItemAtIndex(ui.albums.indexOfItemWithTitle(c.album));
+            if (!c.title.isEmpty())
+                ui.title.setStringValue(c.title);
+            ui.selectFrameRate(c.frameRate);
+            ui.selectTransition(c.transition);
+            ui.clipDuration.setStringValue(c.clip);
+            ui.transitionDuration.setStringValue(c.transitionLength);
+            ui.compWidth.setStringValue(c.width);
+            ui.compHeight.setStringValue(c.height);
+            backend.confirmNextRunWith(file, type);
+            controller.saveSlideshow();
+            proposed = backend.savePanelRuns().at(0).proposedFile;
+            return readBytes(file);
+        };
         const QString windowFile = home.filePath("window.json");
-        backend.confirmNextRunWith(windowFile);
-        controller.saveSlideshow();
-        const QByteArray windowBytes = readBytes(windowFile);
+        const QByteArray windowBytes = saveInWindow(windowFile, "json");
         ASSERT_TRUE(windowBytes.startsWith("{")) << windowBytes.constData();
-        const QString proposed = backend.savePanelRuns().at(0).proposedFile;
 
         // The command line, to standard output and to the title's file name.
         const Outcome toOutput = run(QStringList{"--export", c.album, "-o", "-"} + c.options);
@@ -187,6 +192,12 @@ TEST_F(CommandLine, ExportWritesTheBytesTheWindowWrites)
         const QString defaultName = toolkit::QtSavePanel::proposedName(proposed, "json");
         EXPECT_EQ(run(QStringList{"--export", c.album, "--force"} + c.options).status, 0);
         EXPECT_EQ(readBytes(inWork(defaultName)), windowBytes) << defaultName.toStdString();
+
+        // The MLT project: the save panel's second type, an --output ending in .mlt.
+        const QByteArray windowProject = saveInWindow(home.filePath("window.mlt"), "mlt");
+        ASSERT_TRUE(windowProject.startsWith("<?xml")) << windowProject.constData();
+        EXPECT_EQ(run(QStringList{"--export", c.album, "-o", "cli.mlt", "--force"} + c.options).status, 0);
+        EXPECT_EQ(readBytes(inWork("cli.mlt")), windowProject);
     }
     const Outcome verbose = run({"--export", "Empty", "-o", "-", "--verbose"});
     EXPECT_EQ(verbose.err, "jsonString =  " + verbose.out + "\n");
@@ -209,7 +220,7 @@ TEST_F(CommandLine, EveryFailureHasItsStatusAndAMessageAndDamagesNothing)
         {{"--export", "Nowhere"}, 2, "(it has 5 albums; --list-albums lists them)"},
         {{"--export", "Coast", "--frame-rate", "23.976"}, 2, "\"29.97\", \"30\", \"25 (PAL)\", \"24 (Film)\", \"60\""},
         {{"--export", "Coast", "--transition", "Fade"}, 2, "\"Cross Dissolve\", \"Edge Wipe\", \"Iris Round\", \"(random)\""},
-        {{"--export", "Coast", "--format", "mlt"}, 2, "mlt"},
+        {{"--export", "Coast", "--format", "xml"}, 2, "use json or mlt"},
         {{"--export"}, 2, "missing value"},
         {{"--list-albums", "--no-such-option"}, 2, "unknown option"},
         {{"--list-albums", "--title", "X"}, 2, "--title does not apply to --list-albums"},

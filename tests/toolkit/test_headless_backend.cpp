@@ -50,3 +50,29 @@ TEST(HeadlessBackend, CountsBeepsWhileInstalledForAScope)
     toolkit::beep(); // the outer backend is back in place
     EXPECT_EQ(std::pair(inner.beepCount(), outer.beepCount()), std::pair(2, 1));
 }
+
+// A type offered beside the required one can be chosen; the path then carries
+// its extension. An answer naming a type not offered keeps the required one.
+TEST(HeadlessBackend, AnswerCanChooseAnOfferedType)
+{
+    Backend backend;
+    ScopedBackend installed(backend);
+    const struct { const char *path, *type, *chosenPath, *chosenType; } cases[] = {
+        {"/d/Trip", "mlt", "/d/Trip.mlt", "mlt"},     {"/d/Trip.MLT", "mlt", "/d/Trip.MLT", "mlt"},
+        {"/d/Trip.mlt", "", "/d/Trip.mlt.json", "json"}, {"/d/Trip", "txt", "/d/Trip.json", "json"},
+    };
+    for (const auto &c : cases) {
+        backend.confirmNextRunWith(c.path, c.type);
+        auto panel = toolkit::savePanel();
+        panel->setRequiredFileType("json");
+        panel->setOtherFileTypes({{"mlt", "MLT project"}});
+        ASSERT_EQ(panel->runModalForDirectory("/d", "Trip"), SavePanel::kOK);
+        EXPECT_EQ(QStringList({panel->filename(), panel->chosenFileType()}), QStringList({c.chosenPath, c.chosenType}));
+        EXPECT_EQ(backend.savePanelRuns().back().otherFileTypes, QStringList{"mlt"});
+    }
+    backend.confirmNextRunWith("/d/Trip", "mlt"); // offered only beside a required type
+    auto untyped = toolkit::savePanel();
+    untyped->setOtherFileTypes({{"mlt", "MLT project"}});
+    ASSERT_EQ(untyped->runModalForDirectory("/d", "Trip"), SavePanel::kOK);
+    EXPECT_EQ(QStringList({untyped->filename(), untyped->chosenFileType()}), QStringList({"/d/Trip", ""}));
+}

@@ -7,8 +7,12 @@
 namespace toolkit::headless {
 
 struct Backend::State {
-    // A null path stands for a cancel.
-    std::deque<std::optional<QString>> answers;
+    struct Confirm {
+        QString path;
+        QString fileType; // empty: the required type
+    };
+    // No value stands for a cancel.
+    std::deque<std::optional<Confirm>> answers;
     std::vector<SavePanelRun> runs;
     int panelsMade = 0;
     int beeps = 0;
@@ -38,34 +42,50 @@ public:
 
     void setRequiredFileType(const QString &type) override { m_requiredType = type; }
 
+    void setOtherFileTypes(const std::vector<FileType> &types) override
+    {
+        m_otherTypes.clear();
+        for (const FileType &type : types)
+            m_otherTypes << type.extension;
+    }
+
     int runModalForDirectory(const QString &directory, const QString &file) override
     {
         SavePanelRun run;
         run.directory = directory;
         run.proposedFile = file;
         run.requiredFileType = m_requiredType;
+        run.otherFileTypes = m_otherTypes;
         m_filename.clear();
+        m_chosenType.clear();
 
-        std::optional<QString> answer;
+        std::optional<Backend::State::Confirm> answer;
         if (!m_state->answers.empty()) {
             answer = std::move(m_state->answers.front());
             m_state->answers.pop_front();
         }
         if (answer) {
-            m_filename = withRequiredExtension(*answer, m_requiredType);
+            // Other types are offered only beside a required one.
+            const bool offered = !m_requiredType.isEmpty() && m_otherTypes.contains(answer->fileType);
+            m_chosenType = offered ? answer->fileType : m_requiredType;
+            m_filename = withRequiredExtension(answer->path, m_chosenType);
             run.confirmed = true;
             run.chosenPath = m_filename;
+            run.chosenFileType = m_chosenType;
         }
         m_state->runs.push_back(std::move(run));
         return answer ? kOK : 0;
     }
 
     QString filename() const override { return m_filename; }
+    QString chosenFileType() const override { return m_chosenType; }
 
 private:
     std::shared_ptr<Backend::State> m_state;
     QString m_requiredType;
+    QStringList m_otherTypes;
     QString m_filename;
+    QString m_chosenType;
 };
 
 } // namespace
@@ -74,7 +94,12 @@ Backend::Backend() : m_state(std::make_shared<State>()) {}
 
 Backend::~Backend() = default;
 
-void Backend::confirmNextRunWith(const QString &path) { m_state->answers.emplace_back(path); }
+void Backend::confirmNextRunWith(const QString &path) { confirmNextRunWith(path, QString()); }
+
+void Backend::confirmNextRunWith(const QString &path, const QString &fileType)
+{
+    m_state->answers.emplace_back(State::Confirm{path, fileType});
+}
 
 void Backend::cancelNextRun() { m_state->answers.emplace_back(std::nullopt); }
 

@@ -3,6 +3,7 @@
 #include "Application.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <memory>
@@ -20,6 +21,8 @@ struct SavePanelRun {
     QString requiredFileType; // the required type at the time of the run
     bool confirmed = false;   // the answer the run gave
     QString chosenPath;       // the path handed out after a confirm
+    QStringList otherFileTypes; // the extensions offered beside the required type
+    QString chosenFileType;     // the type handed out after a confirm
 };
 
 class Backend : public toolkit::Backend {
@@ -36,6 +39,10 @@ public:
     // and the path's name does not carry it as its extension, ".type" is
     // appended, as an interactive panel does.
     void confirmNextRunWith(const QString &path);
+    // The same, choosing the file type with that extension, as a person picks
+    // it from the panel's list of types: the path then gets that type instead.
+    // A type the panel does not offer leaves the required one chosen.
+    void confirmNextRunWith(const QString &path, const QString &fileType);
     void cancelNextRun();
     std::size_t pendingAnswers() const;
 

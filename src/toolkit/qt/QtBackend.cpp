@@ -40,19 +40,37 @@ QString QtSavePanel::proposedName(const QString &file, const QString &type)
 
 int QtSavePanel::runModalForDirectory(const QString &directory, const QString &file)
 {
+    // The types in the order the dialog lists them: the required one first,
+    // the others only beside it.
+    QStringList types;
+    if (!m_requiredType.isEmpty()) {
+        types << m_requiredType;
+        for (const FileType &type : m_otherTypes)
+            types << type.extension;
+    }
+
     gLastRequest.directory = directory;
     gLastRequest.file = file;
     gLastRequest.requiredFileType = m_requiredType;
+    gLastRequest.otherFileTypes = types.mid(1);
     ++gLastRequest.count;
     m_filename.clear();
+    m_chosenType.clear();
 
     const QString scripted = qEnvironmentVariable(kSavePanelScriptVariable);
     if (!scripted.isEmpty()) {
-        m_filename = nameWithFileType(QFileInfo(scripted).absoluteFilePath(), m_requiredType);
+        const QString suffix = QFileInfo(scripted).suffix();
+        m_chosenType = m_requiredType;
+        for (qsizetype i = 1; i < types.size(); ++i) {
+            if (suffix.compare(types[i], Qt::CaseInsensitive) == 0)
+                m_chosenType = types[i];
+        }
+        m_filename = nameWithFileType(QFileInfo(scripted).absoluteFilePath(), m_chosenType);
         return kOK;
     }
 
     const QString startFolder = QFileInfo(directory).isDir() ? directory : homeFolder();
+    QStringList filters; // the dialog's list of types, in the order of types
     QFileDialog dialog(m_parent, QApplication::translate("SavePanel", "Save Slideshow"));
     // Qt's own dialog: it adds the default suffix before it asks about
     // replacing an existing file, so the question is about the file that will
@@ -62,9 +80,20 @@ int QtSavePanel::runModalForDirectory(const QString &directory, const QString &f
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDirectory(startFolder);
     if (!m_requiredType.isEmpty()) {
-        dialog.setNameFilter(
-            QApplication::translate("SavePanel", "Slideshow files (*.%1)").arg(m_requiredType));
+        filters << QApplication::translate("SavePanel", "Slideshow files (*.%1)").arg(m_requiredType);
+        for (const FileType &type : m_otherTypes)
+            filters << QStringLiteral("%1 (*.%2)").arg(type.description, type.extension);
+        dialog.setNameFilters(filters);
         dialog.setDefaultSuffix(m_requiredType);
+        // The default suffix follows the type picked from the list, so that
+        // the dialog's own question about an existing file is about the name
+        // that will be written.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, &filters, &types](const QString &filter) {
+                             const qsizetype index = filters.indexOf(filter);
+                             if (index >= 0)
+                                 dialog.setDefaultSuffix(types[index]);
+                         });
     }
     dialog.selectFile(proposedName(file, m_requiredType));
 
@@ -74,7 +103,9 @@ int QtSavePanel::runModalForDirectory(const QString &directory, const QString &f
         const QString chosen = dialog.selectedFiles().value(0);
         if (chosen.isEmpty())
             return 0;
-        const QString path = nameWithFileType(chosen, m_requiredType);
+        const qsizetype listed = filters.indexOf(dialog.selectedNameFilter());
+        const QString type = listed >= 0 ? types[listed] : m_requiredType;
+        const QString path = nameWithFileType(chosen, type);
         // A name with another extension ("trip.txt") was not checked by the
         // dialog in its final form ("trip.txt.json"): ask here.
         if (path != chosen && QFileInfo::exists(path)) {
@@ -89,6 +120,7 @@ int QtSavePanel::runModalForDirectory(const QString &directory, const QString &f
             }
         }
         m_filename = path;
+        m_chosenType = type;
         return kOK;
     }
 }

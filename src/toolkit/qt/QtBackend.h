@@ -4,6 +4,9 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
+
+#include <vector>
 
 class QWidget;
 
@@ -24,16 +27,22 @@ public:
     void setRequiredFileType(const QString &type) override;
     // Opens a Qt file dialog in the folder (the home folder when the folder
     // does not exist) proposing the file name with the required type. The
-    // chosen name always ends in the required type: a name without it gets it
-    // appended, and replacing an existing file is confirmed first.
+    // chosen name always ends in the chosen type (the required one unless
+    // another is picked from the dialog's list of types): a name without it
+    // gets it appended, and replacing an existing file is confirmed first.
     int runModalForDirectory(const QString &directory, const QString &file) override;
     QString filename() const override { return m_filename; }
+    // Listed in the dialog after the required type. The scripted hook below
+    // chooses one of them when its path carries its extension.
+    void setOtherFileTypes(const std::vector<FileType> &types) override { m_otherTypes = types; }
+    QString chosenFileType() const override { return m_chosenType; }
 
     // What the last panel of this process was asked to propose (for tests).
     struct Request {
         QString directory;
         QString file;
         QString requiredFileType;
+        QStringList otherFileTypes; // extensions
         int count = 0; // panels run so far
     };
     static Request lastRequest();
@@ -49,7 +58,9 @@ public:
 private:
     QPointer<QWidget> m_parent;
     QString m_requiredType;
+    std::vector<FileType> m_otherTypes;
     QString m_filename;
+    QString m_chosenType;
 };
 
 class QtBackend final : public Backend {

@@ -6,7 +6,11 @@
 #include "SampleHome.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QTest>
+
+#include <tuple>
 
 namespace {
 
@@ -64,6 +68,35 @@ TEST(QtSavePanel, DialogOpensInTheFolderWithTheProposedName)
         ASSERT_EQ(panel.runModalForDirectory(folder, "Trip 2020/21"), toolkit::SavePanel::kOK);
         EXPECT_EQ(panel.filename(), expected + "/notes.txt.json");
     }
+}
+
+// Other types are listed after the required one, which stays selected; a type
+// picked from the list makes the typed name carry its extension. The scripted
+// hook picks the type its path's extension names.
+TEST(QtSavePanel, OtherTypesAreListedAfterTheRequiredOne)
+{
+    QTemporaryDir dir;
+    toolkit::QtSavePanel panel;
+    panel.setRequiredFileType("json");
+    panel.setOtherFileTypes({{"mlt", "MLT project"}});
+    answerDialog([&](QFileDialog *dialog) {
+        EXPECT_EQ(dialog->nameFilters(), QStringList({"Slideshow files (*.json)", "MLT project (*.mlt)"}));
+        EXPECT_EQ(dialog->selectedNameFilter(), "Slideshow files (*.json)");
+        EXPECT_EQ(dialog->selectedFiles().value(0), dir.path() + "/Trip.json");
+        QTest::keyClick(dialog->findChild<QComboBox *>("fileTypeCombo"), Qt::Key_Down); // as a person picks it
+        EXPECT_EQ(dialog->selectedNameFilter(), "MLT project (*.mlt)");
+        dialog->selectFile("notes");
+    });
+    ASSERT_EQ(panel.runModalForDirectory(dir.path(), "Trip"), toolkit::SavePanel::kOK);
+    EXPECT_EQ(QStringList({panel.filename(), panel.chosenFileType()}), QStringList({dir.path() + "/notes.mlt", "mlt"}));
+
+    for (const auto &[scripted, chosen, type] : {std::tuple{"/s/a.MLT", "/s/a.MLT", "mlt"}, {"/s/b.txt", "/s/b.txt.json", "json"}}) {
+        qputenv(toolkit::kSavePanelScriptVariable, scripted);
+        EXPECT_EQ(panel.runModalForDirectory(dir.path(), "Trip"), toolkit::SavePanel::kOK);
+        EXPECT_EQ(QStringList({panel.filename(), panel.chosenFileType()}), QStringList({chosen, type}));
+    }
+    qunsetenv(toolkit::kSavePanelScriptVariable);
+    EXPECT_EQ(toolkit::QtSavePanel::lastRequest().otherFileTypes, QStringList{"mlt"});
 }
 
 } // namespace

@@ -1,0 +1,257 @@
+// The MLT project rendered from the slideshow document: its timeline read back
+// as a compact outline, its profile, its text, and the save road choosing it.
+
+#include "AlbumFile.h"
+#include "HeadlessBackend.h"
+#include "HeadlessWindow.h"
+#include "LogCapture.h"
+#include "MltWriter.h"
+#include "TemporaryHome.h"
+#include "rvController.h"
+
+#include <QDir>
+#include <QFile>
+#include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <utility>
+
+namespace {
+
+Value document(int32_t photoDuration, int32_t transDuration, const QString &style, const QStringList &paths,
+               int32_t width = 64, int32_t height = 48, int32_t timebase = 25, const char *ntsc = "FALSE",
+               const QString &title = "Show")
+{
+    Value sequence = Value::dictionary();
+    sequence.insert("projectName", Value::string(title));
+    sequence.insert("slideCount", Value::integer(int32_t(paths.size())));
+    sequence.insert("ntsc", Value::string(QString(ntsc)));
+    sequence.insert("timebase", Value::integer(timebase));
+    sequence.insert("compHeight", Value::integer(height));
+    sequence.insert("compWidth", Value::integer(width));
+    sequence.insert("transDuration", Value::integer(transDuration));
+    sequence.insert("photoDuration", Value::integer(photoDuration));
+    sequence.insert("showStyle", Value::string(style));
+    Value slides = Value::array();
+    for (const QString &path : paths) {
+        Value slide = Value::dictionary();
+        slide.insert("name", Value::string("n"));
+        slide.insert("path", Value::string(path));
+        slides.append(slide);
+    }
+    Value doc = Value::dictionary();
+    doc.insert("sequence", sequence);
+    doc.insert("slides", slides);
+    return doc;
+}
+
+// The project as lines: the profile, each track with its photos (in
+// parentheses) and blanks, the tractor's tracks, and each transition with its
+// properties. An XML error gives the single line "error: ...".
+QStringList outline(const QByteArray &xml)
+{
+    QStringList lines;
+    QXmlStreamReader reader(xml);
+    QString line;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        const QXmlStreamAttributes attributes = reader.attributes();
+        const auto a = [&](const char *name) { return attributes.value(QLatin1String(name)).toString(); };
+        const auto name = reader.name();
+        if (reader.isStartElement()) {
+            if (name == u"profile")
+                lines << QString("profile %1x%2 %3:%4 %5/%6 p%7 sar%8:%9")
+                             .arg(a("width"), a("height"), a("display_aspect_num"), a("display_aspect_den"),
+                                  a("frame_rate_num"), a("frame_rate_den"), a("progressive"),
+                                  a("sample_aspect_num"), a("sample_aspect_den"));
+            else if (name == u"playlist")
+                line = a("id") + ":";
+            else if (name == u"producer")
+                line += " (" + a("in") + "-" + a("out");
+            else if (name == u"blank")
+                line += " blank " + a("length");
+            else if (name == u"tractor")
+                line = "tractor " + a("in") + "-" + a("out");
+            else if (name == u"track")
+                line += " " + a("producer");
+            else if (name == u"transition")
+                line = "transition " + a("in") + "-" + a("out") + " " + a("mlt_service") + " " + a("a_track") + ">" +
+                       a("b_track");
+            else if (name == u"property")
+                line += " " + a("name") + "=" + reader.readElementText();
+        } else if (reader.isEndElement()) {
+            if (name == u"producer")
+                line += ")";
+            else if (name == u"playlist" || name == u"multitrack" || name == u"transition")
+                lines << std::exchange(line, QString());
+        }
+    }
+    if (reader.hasError())
+        return {"error: " + reader.errorString()};
+    return lines;
+}
+
+TEST(MltWriter, TimelineOfPhotosTransitionsAndCuts)
+{
+    const QStringList three{"/p/red.png", "/p/green.png", "/p/blue.png"};
+    const struct {
+        const char *what;
+        int32_t photoDuration, transDuration;
+        QString style;
+        QStringList paths;
+        QStringList expected;
+    } cases[] = {
+        {"dissolves: photos alternate between the tracks, the second transition reversed", 150, 25,
+         "Cross Dissolve", three,
+         {"track1: (-74 length=75 resource=/p/red.png) blank 50 (-74 length=75 resource=/p/blue.png)",
+          "track2: blank 50 (-99 length=100 resource=/p/green.png)", "tractor 0-199 track1 track2",
+          "transition 50-74 luma 0>1", "transition 125-149 luma 0>1 reverse=1 invert=1"}},
+        {"a wipe names one of MLT's built-in maps", 150, 25, "Edge Wipe", three.mid(0, 2),
+         {"track1: (-74 length=75 resource=/p/red.png)", "track2: blank 50 (-74 length=75 resource=/p/green.png)",
+          "tractor 0-124 track1 track2", "transition 50-74 luma 0>1 resource=%luma01.pgm"}},
+        {"no transition time: cuts on one track", 50, 0, "Edge Wipe", three,
+         {"track1: (-49 length=50 resource=/p/red.png) (-49 length=50 resource=/p/green.png)"
+          " (-49 length=50 resource=/p/blue.png)",
+          "tractor 0-149 track1"}},
+        {"a negative transition time is a cut; the clip is still photoDuration - 4T", 30, -5, "Cross Dissolve",
+         three.mid(0, 2),
+         {"track1: (-49 length=50 resource=/p/red.png) (-49 length=50 resource=/p/green.png)", "tractor 0-99 track1"}},
+        {"a clip shorter than one frame lasts one", 100, 25, "Cross Dissolve", three.mid(0, 2),
+         {"track1: (-25 length=26 resource=/p/red.png)", "track2: blank 1 (-25 length=26 resource=/p/green.png)",
+          "tractor 0-26 track1 track2", "transition 1-25 luma 0>1"}},
+        {"one photo alone for the clip time", 150, 25, "Edge Wipe", three.mid(0, 1),
+         {"track1: (-49 length=50 resource=/p/red.png)", "tractor 0-49 track1"}},
+        {"no photo: an empty track", 150, 25, "Edge Wipe", {}, {"track1:", "tractor - track1"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QStringList lines = outline(mltXmlFromDocument(document(c.photoDuration, c.transDuration, c.style, c.paths), "/h"));
+        EXPECT_EQ(lines.value(0), "profile 64x48 4:3 25/1 p1 sar1:1");
+        EXPECT_EQ(lines.mid(1), c.expected);
+    }
+}
+
+TEST(MltWriter, ProfileFromTheSequenceBroughtIntoWhatMltRenders)
+{
+    const struct { int32_t width, height, timebase; const char *ntsc, *expected; } cases[] = {
+        {720, 480, 30, "TRUE", "profile 720x480 3:2 30000/1001 p1 sar1:1"},
+        {1920, 1080, 24, "FALSE", "profile 1920x1080 16:9 24/1 p1 sar1:1"},
+        {1920, 1080, 24, "", "profile 1920x1080 16:9 24/1 p1 sar1:1"},
+        {0, -5, 0, "TRUE", "profile 1x1 1:1 1000/1001 p1 sar1:1"},
+        {INT_MAX, 7, INT_MAX, "TRUE", "profile 16384x7 16384:7 1000000/1001 p1 sar1:1"},
+    };
+    for (const auto &c : cases) {
+        const Value doc = document(150, 25, "Cross Dissolve", {"/a.png"}, c.width, c.height, c.timebase, c.ntsc);
+        EXPECT_EQ(outline(mltXmlFromDocument(doc, "/h")).value(0), c.expected) << c.width;
+    }
+}
+
+TEST(MltWriter, TimingStaysWithinMltFrameCounts)
+{
+    const int64_t limit = int64_t(1) << 30;
+    // A timeline longer than 2^30 frames is shortened, C and T in proportion.
+    const struct { int32_t photoDuration, transDuration; int64_t photos, clip, transition, total; } cases[] = {
+        {150, 25, 3, 50, 25, 200},
+        {150, 25, 0, 50, 25, 0},
+        {INT_MAX, 0, 50000, 21474, 0, 50000 * int64_t(21474)},
+        {INT_MIN, INT_MIN, 2, limit / 2, 0, limit},
+        {INT_MAX, INT_MAX, 3, 1, 536870911, 3 + 2 * int64_t(536870911)},
+    };
+    for (const auto &c : cases) {
+        const MltTiming t = mltTiming(c.photoDuration, c.transDuration, c.photos);
+        EXPECT_EQ(QList<int64_t>({t.clip, t.transition, t.total}), QList<int64_t>({c.clip, c.transition, c.total}))
+            << c.photoDuration << " " << c.transDuration;
+    }
+}
+
+// Paths are written as they are, "~" expanded; characters XML cannot hold
+// become U+FFFD; the library escapes the rest.
+TEST(MltWriter, TextIsUtf8EscapedAndTildeExpanded)
+{
+    const QString odd = QString::fromUtf8("~/Fotos & <Ferien>/\"Café\" \u00e9t\u00e9 'x'.png");
+    const QString title = QString("A & B <C>\t\r\n\x01") + QChar(0xD800) + "end";
+    const QByteArray xml = mltXmlFromDocument(
+        document(150, 25, "Cross Dissolve", {odd, "~", "~user/a.png", "/abs/a\x02\r\nb.png"}, 64, 48, 25, "FALSE", title),
+        QString::fromUtf8("/home/Zoë"));
+    EXPECT_TRUE(xml.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+    QStringList resources;
+    QString readTitle;
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && reader.name() == u"mlt")
+            readTitle = reader.attributes().value("title").toString();
+        if (reader.isStartElement() && reader.attributes().value("name") == u"resource")
+            resources << reader.readElementText();
+    }
+    ASSERT_FALSE(reader.hasError()) << qPrintable(reader.errorString());
+    const QString fffd(QChar::ReplacementCharacter);
+    // In track order: the first and third photo, then the second and fourth.
+    EXPECT_EQ(resources, (QStringList{QString::fromUtf8("/home/Zoë/Fotos & <Ferien>/\"Café\" \u00e9t\u00e9 'x'.png"),
+                                      "~user/a.png", QString::fromUtf8("/home/Zoë"), "/abs/a" + fffd + "\r\nb.png"}));
+    EXPECT_EQ(readTitle, "A & B <C>\t\r\n" + fffd + fffd + "end");
+    EXPECT_TRUE(xml.contains(QString::fromUtf8("Café").toUtf8())); // UTF-8, not character references
+}
+
+// The save command offering the MLT project beside the JSON document.
+class MltSaveRoad : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(home.isValid() && QDir().mkpath(home.filePath("Desktop")) &&
+                    home.writeAlbumFile(fixtures::AlbumFile().album("Trip", {"1"}).image("1", photo, "Beach").xml()));
+        QFile image(photo);
+        ASSERT_TRUE(QDir().mkpath(home.filePath("Pictures")) && image.open(QIODevice::WriteOnly));
+        controller.gWindow = &ui.window;
+        ui.window.awakeFromNib();
+        ui.albums.chooseItemAtIndex(ui.albums.indexOfItemWithTitle("Trip"));
+    }
+
+    fixtures::TemporaryHome home{QString::fromUtf8("Zoë & <co>")};
+    fixtures::LogCapture log;
+    toolkit::headless::Backend backend;
+    toolkit::headless::ScopedBackend installed{backend};
+    fixtures::HeadlessWindow ui;
+    rvController controller;
+    QString photo = home.filePath("Pictures/beach.jpg");
+};
+
+TEST_F(MltSaveRoad, ChoosingTheMltTypeWritesTheProjectUnlogged)
+{
+    backend.confirmNextRunWith(home.filePath("Desktop/Trip"), "mlt");
+    controller.saveSlideshow();
+
+    const auto &run = backend.savePanelRuns().at(0);
+    EXPECT_EQ(QStringList({run.requiredFileType, run.otherFileTypes.join(','), run.chosenFileType, run.chosenPath}),
+              QStringList({"json", "mlt", "mlt", home.filePath("Desktop/Trip.mlt")}));
+    QFile file(run.chosenPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = outline(file.readAll());
+    EXPECT_EQ(lines.value(0), "profile 720x480 3:2 30000/1001 p1 sar1:1");
+    EXPECT_EQ(lines.value(1), "track1: (-149 length=150 resource=" + photo + ")"); // 5 s at 30 fps
+    EXPECT_EQ(log.count(), 0);
+    EXPECT_EQ(backend.beepCount(), 0);
+}
+
+TEST_F(MltSaveRoad, AFailedWriteBeepsTwiceLogsOnceAndDamagesNothing)
+{
+    const QString blocker = home.filePath("Desktop/blocker");
+    QFile file(blocker);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("plain") == 5);
+    file.close();
+    backend.confirmNextRunWith(blocker + "/Trip.mlt", "mlt");
+    controller.saveSlideshow();
+    EXPECT_EQ(backend.beepCount(), 2);
+    EXPECT_EQ(log.lines(), QStringList{"Could not write document out..."});
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "plain");
+    EXPECT_EQ(QDir(home.filePath("Desktop")).entryList(QDir::Files | QDir::Hidden), QStringList{"blocker"});
+
+    rvController unwired; // no window: nothing to export
+    EXPECT_FALSE(unwired.writeMLTTo(home.filePath("Desktop/none.mlt")));
+    EXPECT_EQ(backend.beepCount(), 3);
+}
+
+} // namespace
