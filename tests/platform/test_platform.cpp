@@ -124,6 +124,37 @@ TEST(Files, AtomicWriteReplacesAllOrNothing)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2);
 }
 
+// Names up to the longest the file system takes, also too long for a sibling
+// "<name>.XXXXXX": new files get a new file's permissions, replaced ones keep
+// theirs, a symlink is written through, and nothing else is left behind, not
+// even by a name too long to write.
+TEST(Files, AtomicWriteTakesTheLongestNames)
+{
+    QTemporaryDir dir;
+    const QString reference = dir.filePath(qs("short"));
+    ASSERT_TRUE(writeFileAtomically(reference, "x"));
+    const auto entries = [](const QString &path) {
+        return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
+    };
+    for (const QString &name : {QString(248, u'n'), QString(249, u'n'), QString(255, u'n'), QString(127, u'\u00e9') + u'n'}) {
+        SCOPED_TRACE(name.size());
+        QTemporaryDir folder;
+        const QString target = folder.filePath(name), link = folder.filePath(qs("link"));
+        ASSERT_TRUE(writeFileAtomically(target, "new"));
+        EXPECT_EQ(QFile::permissions(target), QFile::permissions(reference));
+        const auto kept = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadOther;
+        ASSERT_TRUE(QFile::setPermissions(target, kept) && QFile::link(target, link));
+        ASSERT_TRUE(writeFileAtomically(target, "replaced") && writeFileAtomically(link, "through the link"));
+        EXPECT_EQ(readWholeFile(target), QByteArray("through the link"));
+        EXPECT_EQ(QFile::permissions(target), kept);
+        EXPECT_EQ(entries(folder.path()), (QStringList{qs("link"), name}));
+    }
+    QString error;
+    EXPECT_FALSE(writeFileAtomically(dir.filePath(QString(256, u'n')), "x", &error));
+    EXPECT_TRUE(error.contains(QString(256, u'n')) && !error.contains(u'\n')) << error.toStdString();
+    EXPECT_EQ(entries(dir.path()), QStringList{qs("short")});
+}
+
 TEST(SystemLog, OneVerbatimLinePerCallToSinkAndStandardError)
 {
     QStringList lines;
