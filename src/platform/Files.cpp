@@ -74,8 +74,6 @@ bool writeThroughShortTemporary(const QString &path, const QString &finalPath, c
         setError(error, writeFailure(path, reason));
         return false;
     };
-    if (target.isDir())
-        return fail(QStringLiteral("it is a folder"));
     struct stat existing {};
     const bool replacing = ::stat(QFile::encodeName(finalPath).constData(), &existing) == 0;
     if (replacing && !target.isWritable())
