@@ -58,10 +58,10 @@ protected:
         ui.albums.chooseItemAtIndex(ui.albums.indexOfItemWithTitle(album));
     }
 
-    void saveTo(const QString &path, rvController *saver = nullptr)
+    void saveTo(const QString &path)
     {
         backend.confirmNextRunWith(path);
-        (saver ? *saver : controller).saveSlideshow();
+        controller.saveSlideshow();
     }
 
     QString desktop(const QString &name) const { return home.filePath("Desktop/" + name); }
