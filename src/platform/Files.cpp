@@ -3,10 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
-#include <limits>
+#include <QTemporaryFile>
 
 #include <cerrno>
+#include <climits>
+#include <limits>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +23,75 @@ void setError(QString *error, const QString &text)
     QString line = text;
     line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     *error = line;
+}
+
+QString writeFailure(const QString &path, const QString &reason)
+{
+    return QStringLiteral("%1 could not be written: %2").arg(path, reason);
+}
+
+// The file a write to the path lands in: symlinks followed, as QSaveFile
+// follows them.
+QString writtenPath(const QString &path)
+{
+    QFileInfo info(path);
+    for (int depth = 0; depth < 128 && info.isSymLink(); ++depth)
+        info.setFile(info.symLinkTarget());
+    return info.isSymLink() ? path : info.filePath();
+}
+
+// QSaveFile names its temporary file after the target plus ".XXXXXX" (at
+// once, or when it replaces an existing file); true when such a name fits in
+// the target's folder.
+bool saveFileSiblingFits(const QString &path)
+{
+    const QFileInfo info(path);
+    const long longest = ::pathconf(QFile::encodeName(info.absolutePath()).constData(), _PC_NAME_MAX);
+    return QFile::encodeName(info.fileName()).size() + 7 <= (longest > 0 ? longest : NAME_MAX);
+}
+
+// The process's file mode creation mask, read without setting it (setting it
+// would race with files made on other threads).
+mode_t creationMask()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine())
+            if (line.startsWith("Umask:"))
+                return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
+    return 022;
+}
+
+// The atomic write for names too long for QSaveFile's temporary file: the
+// same steps with a temporary file of a short name in the same folder. It is
+// made unnamed where the file system allows (nothing is left after a kill),
+// synced, given the replaced file's permissions (or a new file's), named and
+// renamed over the target; on any failure it is removed.
+bool writeThroughShortTemporary(const QString &path, const QString &finalPath, const QByteArray &bytes,
+                                QString *error)
+{
+    const QFileInfo target(finalPath);
+    const auto fail = [&](const QString &reason) {
+        setError(error, writeFailure(path, reason));
+        return false;
+    };
+    struct stat existing {};
+    const bool replacing = ::stat(QFile::encodeName(finalPath).constData(), &existing) == 0;
+    if (replacing && !target.isWritable())
+        return fail(QStringLiteral("the existing file is not writable"));
+    QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.save-XXXXXX"));
+    if (!temporary.open() || temporary.write(bytes) != bytes.size() || !temporary.flush())
+        return fail(temporary.errorString());
+    const mode_t mode = replacing ? existing.st_mode & 0777 : 0666 & ~creationMask();
+    if (::fchmod(temporary.handle(), mode) != 0 || ::fsync(temporary.handle()) != 0)
+        return fail(qt_error_string(errno));
+    const QString temporaryPath = temporary.fileName(); // names an unnamed file
+    if (temporaryPath.isEmpty())
+        return fail(temporary.errorString());
+    if (::rename(QFile::encodeName(temporaryPath).constData(), QFile::encodeName(finalPath).constData()) != 0)
+        return fail(qt_error_string(errno));
+    temporary.setAutoRemove(false); // it is the target now
+    return true;
 }
 
 } // namespace
@@ -116,18 +187,21 @@ std::optional<QByteArray> asciiBytes(const QString &text)
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
+    const QString target = writtenPath(path);
+    if (!saveFileSiblingFits(target))
+        return writeThroughShortTemporary(path, target, bytes, error);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        setError(error, QStringLiteral("%1 could not be written: %2").arg(path, file.errorString()));
+        setError(error, writeFailure(path, file.errorString()));
         return false;
     }
     if (file.write(bytes) != bytes.size()) {
-        setError(error, QStringLiteral("%1 could not be written: %2").arg(path, file.errorString()));
+        setError(error, writeFailure(path, file.errorString()));
         file.cancelWriting();
         return false;
     }
     if (!file.commit()) {
-        setError(error, QStringLiteral("%1 could not be written: %2").arg(path, file.errorString()));
+        setError(error, writeFailure(path, file.errorString()));
         return false;
     }
     return true;

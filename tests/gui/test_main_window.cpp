@@ -98,7 +98,7 @@ TEST_F(Assembly, ActivationDuringASaveReloadsAfterIt)
     answerDialog([&](QFileDialog *dialog) {
         home.renameAlbum(kSampleAlbums[0], "Seaside");
         emit qApp->applicationStateChanged(Qt::ApplicationActive);
-        dialog->selectFile(home.desktop() + "/during.json");
+        typeFileName(dialog, home.desktop() + "/during.json");
     });
     widget<QPushButton>("saveButton")->click();
     EXPECT_EQ(documentAt(home.desktop() + "/during.json")["sequence"]["projectName"], "Typed title");

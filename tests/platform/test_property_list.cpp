@@ -30,8 +30,11 @@ QByteArray nested(int depth) { return plist(QByteArray("<array>").repeated(depth
 std::string dump(const Value &v)
 {
     std::string out;
-    for (qsizetype i = 0; i < v.count(); ++i)
-        out += (i ? "," : "") + (v.isDictionary() ? v.keyAt(i).toStdString() + ":" + dump(v.valueAt(i)) : dump(v.at(i)));
+    for (qsizetype i = 0; i < v.count(); ++i) {
+        if (i)
+            out += ',';
+        out += v.isDictionary() ? v.keyAt(i).toStdString() + ":" + dump(v.valueAt(i)) : dump(v.at(i));
+    }
     switch (v.kind()) {
     case Value::Kind::Dictionary: return "{" + out + "}";
     case Value::Kind::Array: return "[" + out + "]";

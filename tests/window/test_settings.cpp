@@ -75,7 +75,8 @@ TEST(Transitions, TitleGivesTransitionAndShortName)
 }
 
 // The random item, noted at start-up, picks one of the transitions before it
-// with the C library's generator, never seeded (as srandom(1) sets it).
+// with the C library's generator, never seeded (as srandom(1) sets it, before
+// the start-up).
 TEST(Transitions, RandomItemPicksFromTheTransitionsBeforeIt)
 {
     // fixed nullptr: a random pick.
@@ -88,14 +89,14 @@ TEST(Transitions, RandomItemPicksFromTheTransitionsBeforeIt)
         SCOPED_TRACE(c.titles.join(',').toStdString());
         fixtures::HeadlessWindow ui;
         ui.transitions.setItems(c.titles);
-        ui.window.awakeFromNib();
-        EXPECT_EQ(ui.window.gIndexOfRandom, c.indexOfRandom);
-        ui.transitions.selectItemAtIndex(c.indexOfRandom);
         ::srandom(1);
         long draws[31];
         for (long &draw : draws)
             draw = ::random();
         ::srandom(1);
+        ui.window.awakeFromNib();
+        EXPECT_EQ(ui.window.gIndexOfRandom, c.indexOfRandom);
+        ui.transitions.selectItemAtIndex(c.indexOfRandom);
         for (int i = 0; i < 30; ++i) {
             QString shortName;
             EXPECT_EQ(ui.window.getTransitionName(shortName),

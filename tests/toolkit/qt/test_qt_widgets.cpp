@@ -63,7 +63,7 @@ TEST(QtSavePanel, DialogOpensInTheFolderWithTheProposedName)
         answerDialog([&](QFileDialog *dialog) {
             EXPECT_EQ(dialog->directory().absolutePath(), expected);
             EXPECT_EQ(dialog->selectedFiles().value(0), expected + "/Trip 2020-21.json");
-            dialog->selectFile("notes.txt");
+            typeFileName(dialog, "notes.txt");
         });
         ASSERT_EQ(panel.runModalForDirectory(folder, "Trip 2020/21"), toolkit::SavePanel::kOK);
         EXPECT_EQ(panel.filename(), expected + "/notes.txt.json");
