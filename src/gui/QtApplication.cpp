@@ -66,7 +66,7 @@ int applicationMain(int argc, char **argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Slideshow Exporter"));
-    QApplication::setDesktopFileName(QStringLiteral("slideshow-exporter"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.slideshow_exporter.SlideshowExporter"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/slideshow-exporter.png")));
 
     QString error;
