@@ -49,6 +49,7 @@ void AlbumLoader::load()
     m_progress->show();
     m_status->setText(QStringLiteral("Loading albums\u2026"));
     m_cancel = false;
+    m_readPath = path;
     // The worker touches no window: it reads into m_read, which the GUI thread
     // takes only once it has joined the worker.
     m_thread = std::thread([this, path] {
@@ -73,6 +74,9 @@ void AlbumLoader::readDone()
     showOutcome();
     emit loadingChanged(false);
     emit finished();
+    // Another library chosen while this one was read: its albums are wanted.
+    if (m_window.albumFilePath() != m_readPath)
+        load();
 }
 
 void AlbumLoader::showProgress(qint64 bytesRead, qint64 totalBytes)

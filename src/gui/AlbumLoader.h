@@ -31,7 +31,9 @@ public:
     AlbumLoader(const AlbumLoader &) = delete;
     AlbumLoader &operator=(const AlbumLoader &) = delete;
 
-    // Begins a load, unless one is running already.
+    // Begins a load, unless one is running already; when that one ends and
+    // the window's album file has changed meanwhile (another library was
+    // chosen), the new one is loaded then.
     void load();
     bool isLoading() const { return m_thread.joinable(); }
 
@@ -51,6 +53,7 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_cancel{false};
     rvWindow::AlbumFileRead m_read; // written by the worker, taken after joining it
+    QString m_readPath;             // the album file the worker reads
 };
 
 } // namespace gui

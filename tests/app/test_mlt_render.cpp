@@ -89,11 +89,15 @@ protected:
 
         const QString folder = frames.filePath(transition);
         QDir().mkpath(folder);
-        QProcess melt;
-        melt.setProcessChannelMode(QProcess::MergedChannels);
-        melt.start("melt", {project, "-quiet", "-consumer", "avformat:" + folder + "/f%05d.png", "vcodec=png"});
-        const bool finished = melt.waitForFinished(120000);
-        EXPECT_TRUE(finished && melt.exitCode() == 0) << melt.readAll().toStdString();
+        // On a busy machine melt 7.12 now and then ends at once, successfully and
+        // without a word, having rendered nothing: such a run is tried again.
+        for (int attempt = 0; attempt < 3 && QDir(folder).isEmpty(); ++attempt) {
+            QProcess melt;
+            melt.setProcessChannelMode(QProcess::MergedChannels);
+            melt.start("melt", {project, "-quiet", "-consumer", "avformat:" + folder + "/f%05d.png", "vcodec=png"});
+            const bool finished = melt.waitForFinished(120000);
+            EXPECT_TRUE(finished && melt.exitCode() == 0) << melt.readAll().toStdString();
+        }
         QList<QImage> images;
         for (const QString &name : QDir(folder).entryList({"*.png"}, QDir::Files, QDir::Name))
             images << QImage(folder + "/" + name).convertToFormat(QImage::Format_RGB32);

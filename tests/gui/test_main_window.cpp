@@ -230,6 +230,21 @@ TEST_F(Assembly, LibraryLocation)
     EXPECT_FALSE(QSettings("slideshow-exporter", "slideshow-exporter").contains("library"));
 }
 
+// A library chosen while another is being read: its albums are the ones shown.
+TEST_F(Assembly, LibraryChosenDuringALoadIsLoadedAfterIt)
+{
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    QFile other(home.dir.filePath("Other.xml"));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly) && other.write(fixtures::AlbumFile().album("Elsewhere", {}).xml()) > 0);
+    other.close();
+    assembly.awake();
+    ASSERT_TRUE(assembly.albumLoader().isLoading());
+    assembly.openLibrary(other.fileName());
+    ASSERT_TRUE(loaded());
+    EXPECT_EQ(titlesOf(widget("albumPopup")), QStringList{"Elsewhere"});
+}
+
 // File > Open Library… takes a library folder or an album file itself.
 TEST_F(Assembly, OpenLibraryDialogTakesAFolderOrAnAlbumFile)
 {
