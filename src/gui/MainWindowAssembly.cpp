@@ -1,5 +1,6 @@
 #include "MainWindowAssembly.h"
 
+#include "ThumbnailGrid.h"
 #include "ui_MainWindow.h"
 
 #include <QAction>
@@ -9,6 +10,9 @@
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QSplitter>
+
+#include <algorithm>
 
 namespace gui {
 
@@ -35,6 +39,7 @@ MainWindowAssembly::MainWindowAssembly()
     m_ui->reloadAction->setShortcut(QKeySequence::Refresh);
     m_ui->quitAction->setShortcut(QKeySequence::Quit);
     m_ui->quitAction->setMenuRole(QAction::QuitRole);
+    addThumbnailGrid();
 
     m_titleField.setWidget(m_ui->titleField);
     m_clipDurationField.setWidget(m_ui->clipDurationField);
@@ -63,7 +68,10 @@ MainWindowAssembly::MainWindowAssembly()
     connect(m_ui->quitAction, &QAction::triggered, m_mainWindow.get(), &QMainWindow::close);
     // Only a choice the user makes: refilling the popup during a load changes
     // its selection too, and the load itself follows that up.
-    connect(m_ui->albumPopup, &QComboBox::activated, this, [this] { m_window.setSelectedAlbum(); });
+    connect(m_ui->albumPopup, &QComboBox::activated, this, [this] {
+        m_window.setSelectedAlbum();
+        refreshThumbnails();
+    });
     // The window is the application's delegate: each time the application
     // becomes active (start-up included) the album data is read again.
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -76,6 +84,7 @@ void MainWindowAssembly::awake()
 {
     WaitCursor waitCursor;
     m_window.awakeFromNib();
+    refreshThumbnails();
 }
 
 void MainWindowAssembly::activationChanged(Qt::ApplicationState state)
@@ -97,6 +106,7 @@ void MainWindowAssembly::load(void (rvWindow::*operation)())
     }
     WaitCursor waitCursor;
     (m_window.*operation)();
+    refreshThumbnails();
 }
 
 void MainWindowAssembly::save()
@@ -113,6 +123,33 @@ void MainWindowAssembly::save()
         m_reloadAfterSave = false;
         reload();
     }
+}
+
+void MainWindowAssembly::addThumbnailGrid()
+{
+    // The settings keep their column and their least size (so a small window
+    // still shows each of them); the grid takes whatever width is left.
+    auto *splitter = new QSplitter(Qt::Horizontal);
+    splitter->setObjectName(QStringLiteral("thumbnailSplitter"));
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(m_mainWindow->takeCentralWidget());
+    m_thumbnailGrid = new ThumbnailGrid;
+    m_thumbnailGrid->setObjectName(QStringLiteral("thumbnailGrid"));
+    splitter->addWidget(m_thumbnailGrid);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    // Room for four columns and three rows of photos at first.
+    const QSize settings = m_mainWindow->size();
+    const QSize cell = m_thumbnailGrid->gridSize();
+    m_mainWindow->setCentralWidget(splitter);
+    splitter->setSizes({settings.width(), 4 * cell.width() + 40});
+    m_mainWindow->resize(settings.width() + 4 * cell.width() + 40, std::max(settings.height(), 3 * cell.height() + 40));
+    QWidget::setTabOrder(m_ui->saveButton, m_thumbnailGrid);
+}
+
+void MainWindowAssembly::refreshThumbnails()
+{
+    m_thumbnailGrid->showAlbumOf(m_window);
 }
 
 } // namespace gui

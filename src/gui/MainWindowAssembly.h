@@ -15,6 +15,8 @@ class MainWindow;
 
 namespace gui {
 
+class ThumbnailGrid;
+
 // The loaded window layout and the two objects it creates, wired together:
 // one rvController and the one rvWindow, with every control reference of the
 // window set to an adapter over the layout's widgets and the controller's
@@ -38,6 +40,8 @@ public:
     QMainWindow *mainWindow() const { return m_mainWindow.get(); }
     rvWindow &window() { return m_window; }
     rvController &controller() { return m_controller; }
+    // The grid of the selected album's photos, right of the settings.
+    ThumbnailGrid *thumbnailGrid() const { return m_thumbnailGrid; }
 
     // The album data is read again: what an activation notice and the
     // "Reload Albums" menu item do. Under a wait cursor; during a save the
@@ -51,6 +55,10 @@ private:
     // Runs one of the window's loads under a wait cursor, or holds it back
     // until the save in progress is over.
     void load(void (rvWindow::*operation)());
+    // Puts the settings and the thumbnail grid side by side.
+    void addThumbnailGrid();
+    // The grid follows the selected album: after each album choice and load.
+    void refreshThumbnails();
 
     // Declared in destruction order's reverse: the widgets outlive the
     // adapters, the adapters outlive the window that points at them.
@@ -69,6 +77,8 @@ private:
 
     rvWindow m_window;
     rvController m_controller;
+
+    ThumbnailGrid *m_thumbnailGrid = nullptr; // owned by the main window
 
     bool m_saving = false;
     bool m_reloadAfterSave = false;
