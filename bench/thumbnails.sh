@@ -39,11 +39,11 @@ median() {
 
 grep -v '^RESULT' "$work/log-$photos" | tail -n 7
 printf '\nmedians of %d runs\n' "$runs"
-printf '| %-6s | %9s | %11s | %9s | %10s | %11s | %10s | %8s | %8s | %9s |\n' photos "first ms" "choice gap" \
+printf '| %-6s | %9s | %9s | %11s | %9s | %10s | %11s | %10s | %8s | %8s | %9s |\n' photos "first ms" "first CPU" "choice gap" \
   "idle gap" "fling gap" "paging gap" "CPU block" "page ms" "peak MB" "growth MB"
 for size in "$small" "$photos"; do
-  printf '| %-6s | %9s | %11s | %9s | %10s | %11s | %10s | %8s | %8s | %9s |\n' "$size" \
-    "$(median "$size" first_ms)" "$(median "$size" choice_gap_ms)" "$(median "$size" idle_gap_ms)" \
+  printf '| %-6s | %9s | %9s | %11s | %9s | %10s | %11s | %10s | %8s | %8s | %9s |\n' "$size" \
+    "$(median "$size" first_ms)" "$(median "$size" first_cpu_ms)" "$(median "$size" choice_gap_ms)" "$(median "$size" idle_gap_ms)" \
     "$(median "$size" fling_gap_ms)" "$(median "$size" paging_gap_ms)" "$(median "$size" cpu_block_ms)" \
     "$(median "$size" page_ms)" \
     "$(median "$size" peak_mb)" "$(median "$size" growth_mb)"

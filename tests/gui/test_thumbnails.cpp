@@ -218,6 +218,15 @@ TEST(Thumbnails, GridFollowsTheAlbumChoice)
         EXPECT_EQ(model->stateAt(0), QFileInfo::exists(model->data(model->index(0), Qt::ToolTipRole).toString())
                                          ? State::Ready : State::Missing);
     }
+
+    // Squeezed, the window still shows every setting whole.
+    assembly.mainWindow()->resize(60, 60);
+    QApplication::processEvents();
+    for (const char *name : {"albumPopup", "titleField", "heightField", "newProjectCheckBox", "saveButton"}) {
+        const auto *setting = assembly.mainWindow()->findChild<QWidget *>(name);
+        ASSERT_TRUE(setting) << name;
+        EXPECT_EQ(setting->visibleRegion().boundingRect(), setting->rect()) << name;
+    }
     toolkit::setBackend(nullptr);
 }
 
