@@ -17,11 +17,12 @@ namespace gui {
 
 namespace {
 
-// The most one decode may allocate, in megabytes: a picture whose reader
-// cannot decode it at reduced size (a 20000x20000 PNG) and that would need
-// more is refused instead of decoded. With at most a few decodes at a time
-// this bounds their memory beside the cache.
-constexpr int kDecodeLimitMegabytes = 256;
+// The most one decode may allocate: a picture that would need more is
+// refused instead of decoded (a 20000x20000 PNG needs 1.6 GB), whatever
+// allocation limit Qt's image readers were given (QT_IMAGEIO_MAXALLOC may
+// lift it). With at most a few decodes at a time this bounds their memory
+// beside the cache.
+constexpr qint64 kDecodeLimitBytes = 128 * 1024 * 1024;
 constexpr int kMaxDecodes = 4;
 
 // A JPEG cut short still decodes, its lost part painted grey; only its end
@@ -67,10 +68,6 @@ ThumbnailModel::ThumbnailModel(QObject *parent, qint64 cacheBytes)
 {
     m_cache.setMaxCost(cacheBytes);
     m_pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, kMaxDecodes));
-    // Qt refuses to allocate a picture beyond this limit (0 would lift it).
-    const int limit = QImageReader::allocationLimit();
-    if (limit == 0 || limit > kDecodeLimitMegabytes)
-        QImageReader::setAllocationLimit(kDecodeLimitMegabytes);
 }
 
 ThumbnailModel::~ThumbnailModel()
@@ -251,7 +248,13 @@ QImage ThumbnailModel::decodeThumbnail(const QString &path, QSize box)
     const QSize stored = reader.size();
     if (!stored.isValid() || stored.isEmpty())
         return {};
-    if (reader.format() == "jpeg" && !jpegHasEnd(path))
+    // A JPEG decodes at an eighth of its size at least; other formats decode
+    // whole before they are scaled.
+    const bool jpeg = reader.format() == "jpeg";
+    const QSize decoded = jpeg ? QSize((stored.width() + 7) / 8, (stored.height() + 7) / 8) : stored;
+    if (qint64(decoded.width()) * decoded.height() * 4 > kDecodeLimitBytes)
+        return {};
+    if (jpeg && !jpegHasEnd(path))
         return {};
 
     // The box is filled as the picture is shown, turned upright; the reader
