@@ -1,6 +1,7 @@
 #include "MainWindowAssembly.h"
 
 #include "Files.h"
+#include "ThumbnailGrid.h"
 #include "ui_MainWindow.h"
 
 #include <QAction>
@@ -22,6 +23,9 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
+#include <QSplitter>
+
+#include <algorithm>
 
 namespace gui {
 
@@ -94,6 +98,7 @@ MainWindowAssembly::MainWindowAssembly()
     m_ui->reloadAction->setShortcut(QKeySequence::Refresh);
     m_ui->quitAction->setShortcut(QKeySequence::Quit);
     m_ui->quitAction->setMenuRole(QAction::QuitRole);
+    addThumbnailGrid();
 
     m_titleField.setWidget(m_ui->titleField);
     m_clipDurationField.setWidget(m_ui->clipDurationField);
@@ -132,7 +137,10 @@ MainWindowAssembly::MainWindowAssembly()
     });
     // Counted again once every load has ended (the album file's read may end
     // on another turn of the event loop).
-    connect(m_albumLoader.get(), &AlbumLoader::finished, this, [this] { updateOverview(); });
+    connect(m_albumLoader.get(), &AlbumLoader::finished, this, [this] {
+        updateOverview();
+        refreshThumbnails();
+    });
 
     setUpKeyboard();
     setUpLibraryChoice();
@@ -147,6 +155,7 @@ MainWindowAssembly::MainWindowAssembly()
     connect(m_ui->albumPopup, &QComboBox::activated, this, [this] {
         m_window.setSelectedAlbum();
         updateOverview();
+        refreshThumbnails();
     });
     // The window is the application's delegate: each time the application
     // becomes active (start-up included) the album data is read again.
@@ -363,6 +372,36 @@ void MainWindowAssembly::showPhotosWithoutFile()
     m_photosDialog->show();
     m_photosDialog->raise();
     m_photosDialog->activateWindow();
+}
+
+// ---------------------------------------------------------------------------
+// Thumbnails
+
+void MainWindowAssembly::addThumbnailGrid()
+{
+    // The settings keep their column and their least size (so a small window
+    // still shows each of them); the grid takes whatever width is left.
+    auto *splitter = new QSplitter(Qt::Horizontal);
+    splitter->setObjectName(QStringLiteral("thumbnailSplitter"));
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(m_mainWindow->takeCentralWidget());
+    m_thumbnailGrid = new ThumbnailGrid;
+    m_thumbnailGrid->setObjectName(QStringLiteral("thumbnailGrid"));
+    splitter->addWidget(m_thumbnailGrid);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    // Room for four columns and three rows of photos at first.
+    const QSize settings = m_mainWindow->size();
+    const QSize cell = m_thumbnailGrid->gridSize();
+    m_mainWindow->setCentralWidget(splitter);
+    splitter->setSizes({settings.width(), 4 * cell.width() + 40});
+    m_mainWindow->resize(settings.width() + 4 * cell.width() + 40, std::max(settings.height(), 3 * cell.height() + 40));
+    QWidget::setTabOrder(m_ui->saveButton, m_thumbnailGrid);
+}
+
+void MainWindowAssembly::refreshThumbnails()
+{
+    m_thumbnailGrid->showAlbumOf(m_window);
 }
 
 } // namespace gui

@@ -19,6 +19,8 @@ class MainWindow;
 
 namespace gui {
 
+class ThumbnailGrid;
+
 // The loaded window layout and the two objects it creates, wired together:
 // one rvController and the one rvWindow, with every control reference of the
 // window set to an adapter over the layout's widgets and the controller's
@@ -50,6 +52,8 @@ public:
     QMainWindow *mainWindow() const { return m_mainWindow.get(); }
     rvWindow &window() { return m_window; }
     rvController &controller() { return m_controller; }
+    // The grid of the selected album's photos, right of the settings.
+    ThumbnailGrid *thumbnailGrid() const { return m_thumbnailGrid; }
 
     // The album data is read again: what an activation notice and the
     // "Reload Albums" menu item do. The read runs off the GUI thread (the
@@ -101,6 +105,10 @@ private:
     // Runs one of the window's loads, or holds it back until the save in
     // progress is over.
     void load(void (rvWindow::*operation)());
+    // Puts the settings and the thumbnail grid side by side.
+    void addThumbnailGrid();
+    // The grid follows the selected album: after each album choice and load.
+    void refreshThumbnails();
 
     // Declared in destruction order's reverse: the widgets outlive the
     // adapters, the adapters outlive the window that points at them.
@@ -126,6 +134,8 @@ private:
     quint64 m_overviewGeneration = 0; // one more at each new count
     QString m_photosListing;
     QPointer<QDialog> m_photosDialog;
+
+    ThumbnailGrid *m_thumbnailGrid = nullptr; // owned by the main window
 
     bool m_saving = false;
     bool m_reloadAfterSave = false;
