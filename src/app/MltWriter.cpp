@@ -109,21 +109,6 @@ QString expandedPath(const QString &path, const QString &home)
     return path;
 }
 
-void writeProperty(QXmlStreamWriter &xml, const QString &name, const QString &value)
-{
-    xml.writeStartElement(QStringLiteral("property"));
-    xml.writeAttribute(QStringLiteral("name"), name);
-    // A reader turns a carriage return written as it is into a line feed; as
-    // a character reference it stays (file names may hold one).
-    qsizetype from = 0;
-    for (qsizetype cr; (cr = value.indexOf(QLatin1Char('\r'), from)) >= 0; from = cr + 1) {
-        xml.writeCharacters(value.mid(from, cr - from));
-        xml.writeEntityReference(QStringLiteral("#13"));
-    }
-    xml.writeCharacters(from == 0 ? value : value.mid(from));
-    xml.writeEndElement();
-}
-
 void writeProfile(QXmlStreamWriter &xml, const Value &sequence)
 {
     // Sizes and rates outside what MLT can render are brought to the nearest
@@ -216,12 +201,15 @@ QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder)
                 xml.writeEmptyElement(QStringLiteral("blank"));
                 xml.writeAttribute(QStringLiteral("length"), number(start(i) - end));
             }
-            xml.writeStartElement(QStringLiteral("producer"));
+            // The producer's properties as its attributes, which MLT reads as
+            // it reads property elements: fewer writer calls per photo (the
+            // writer's cost is per call), and an attribute keeps a carriage
+            // return as a character reference.
+            xml.writeEmptyElement(QStringLiteral("producer"));
             xml.writeAttribute(QStringLiteral("out"), number(length(i) - 1));
-            writeProperty(xml, QStringLiteral("length"), number(length(i)));
-            writeProperty(xml, QStringLiteral("resource"),
-                          xmlText(expandedPath(slides.at(i).value(pathKey).toString(), homeFolder)));
-            xml.writeEndElement();
+            xml.writeAttribute(QStringLiteral("length"), number(length(i)));
+            xml.writeAttribute(QStringLiteral("resource"),
+                               xmlText(expandedPath(slides.at(i).value(pathKey).toString(), homeFolder)));
             end = start(i) + length(i);
         }
         xml.writeEndElement();
@@ -247,7 +235,7 @@ QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder)
     const QString luma = QStringLiteral("luma"), zero = QStringLiteral("0"), one = QStringLiteral("1");
     for (qsizetype i = 0; tracks == 2 && i + 1 < count; ++i) {
         const int64_t from = i * (C + T) + C;
-        xml.writeStartElement(QStringLiteral("transition"));
+        xml.writeEmptyElement(QStringLiteral("transition"));
         xml.writeAttribute(QStringLiteral("in"), number(from));
         xml.writeAttribute(QStringLiteral("out"), number(from + T - 1));
         xml.writeAttribute(QStringLiteral("mlt_service"), luma);
@@ -256,15 +244,15 @@ QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder)
         // MLT's built-in luma maps, named with a leading "%", need no file:
         // map 1 wipes from the left edge, map 16 opens a circle from the
         // centre. Without a map the luma transition dissolves.
+        // Properties as attributes, as for the producers.
         if (style == Transition::Wipe)
-            writeProperty(xml, QStringLiteral("resource"), QStringLiteral("%luma01.pgm"));
+            xml.writeAttribute(QStringLiteral("resource"), QStringLiteral("%luma01.pgm"));
         else if (style == Transition::Iris)
-            writeProperty(xml, QStringLiteral("resource"), QStringLiteral("%luma16.pgm"));
+            xml.writeAttribute(QStringLiteral("resource"), QStringLiteral("%luma16.pgm"));
         if (i % 2 == 1) {
-            writeProperty(xml, QStringLiteral("reverse"), one);
-            writeProperty(xml, QStringLiteral("invert"), one);
+            xml.writeAttribute(QStringLiteral("reverse"), one);
+            xml.writeAttribute(QStringLiteral("invert"), one);
         }
-        xml.writeEndElement();
     }
     xml.writeEndElement(); // tractor
     xml.writeEndElement(); // mlt

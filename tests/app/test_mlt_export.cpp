@@ -69,7 +69,7 @@ QStringList outline(const QByteArray &xml)
             else if (name == u"playlist")
                 line = a("id") + ":";
             else if (name == u"producer")
-                line += " (" + a("in") + "-" + a("out");
+                line += " (" + a("in") + "-" + a("out") + " length=" + a("length") + " resource=" + a("resource");
             else if (name == u"blank")
                 line += " blank " + a("length");
             else if (name == u"tractor")
@@ -77,10 +77,13 @@ QStringList outline(const QByteArray &xml)
             else if (name == u"track")
                 line += " " + a("producer");
             else if (name == u"transition")
+            {
                 line = "transition " + a("in") + "-" + a("out") + " " + a("mlt_service") + " " + a("a_track") + ">" +
                        a("b_track");
-            else if (name == u"property")
-                line += " " + a("name") + "=" + reader.readElementText();
+                for (const char *property : {"resource", "reverse", "invert"})
+                    if (reader.attributes().hasAttribute(property))
+                        line += QString(" %1=%2").arg(property, a(property));
+            }
         } else if (reader.isEndElement()) {
             if (name == u"producer")
                 line += ")";
@@ -183,8 +186,8 @@ TEST(MltWriter, TextIsUtf8EscapedAndTildeExpanded)
         reader.readNext();
         if (reader.isStartElement() && reader.name() == u"mlt")
             readTitle = reader.attributes().value("title").toString();
-        if (reader.isStartElement() && reader.attributes().value("name") == u"resource")
-            resources << reader.readElementText();
+        if (reader.isStartElement() && reader.name() == u"producer")
+            resources << reader.attributes().value("resource").toString();
     }
     ASSERT_FALSE(reader.hasError()) << qPrintable(reader.errorString());
     const QString fffd(QChar::ReplacementCharacter);
