@@ -21,11 +21,13 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QSplitter>
 
 #include <algorithm>
+#include <utility>
 
 namespace gui {
 
@@ -77,6 +79,10 @@ constexpr int kOverviewPathWidth = 220;
 // Up to this many image files are looked for at once on the GUI thread (a few
 // milliseconds); a bigger album's on a worker.
 constexpr qsizetype kFilesLookedForAtOnce = 200;
+// A big album is counted and listed for the grid a slice of photos at a time,
+// a slice a turn of the event loop (a few tens of milliseconds), so the window
+// keeps answering; nearly every album takes one slice.
+constexpr int32_t kPhotosPerTurn = 4000;
 constexpr const char *kOverviewToolTip = "What Save writes: a photo without an image path gets no slide; a photo "
                                          "whose file is missing gets its slide all the same";
 
@@ -127,8 +133,10 @@ MainWindowAssembly::MainWindowAssembly()
     connect(m_albumLoader.get(), &AlbumLoader::loadingChanged, this, [this](bool loading) {
         // Disabling the popup moves the focus away from it: it comes back
         // once the load is over.
-        if (loading)
+        if (loading) {
             m_popupHadFocus = m_mainWindow->focusWidget() == m_ui->albumPopup;
+            ++m_albumGeneration; // the album data goes: a count in progress stops
+        }
         for (QWidget *widget : {static_cast<QWidget *>(m_ui->albumPopup), static_cast<QWidget *>(m_ui->saveButton)})
             widget->setEnabled(!loading);
         m_ui->saveAction->setEnabled(!loading);
@@ -138,8 +146,7 @@ MainWindowAssembly::MainWindowAssembly()
     // Counted again once every load has ended (the album file's read may end
     // on another turn of the event loop).
     connect(m_albumLoader.get(), &AlbumLoader::finished, this, [this] {
-        updateOverview();
-        refreshThumbnails();
+        showSelectedAlbum();
     });
 
     setUpKeyboard();
@@ -154,8 +161,7 @@ MainWindowAssembly::MainWindowAssembly()
     // its selection too, and the load itself follows that up.
     connect(m_ui->albumPopup, &QComboBox::activated, this, [this] {
         m_window.setSelectedAlbum();
-        updateOverview();
-        refreshThumbnails();
+        showSelectedAlbum();
     });
     // The window is the application's delegate: each time the application
     // becomes active (start-up included) the album data is read again.
@@ -283,14 +289,41 @@ void MainWindowAssembly::setUpOverview()
     connect(m_ui->showPhotosButton, &QPushButton::clicked, this, [this] { showPhotosWithoutFile(); });
 }
 
-void MainWindowAssembly::updateOverview()
+void MainWindowAssembly::showSelectedAlbum()
 {
-    ++m_overviewGeneration; // a file lookup still running counts an album no longer shown
+    ++m_albumGeneration;
     if (m_window.gPlist.isNone()) {
+        ++m_overviewGeneration;
         showLibraryNotice();
+        m_thumbnailGrid->showAlbumOf(m_window); // nothing to show
         return;
     }
-    AlbumOverview overview = albumOverview(m_window, FileLookup::Later);
+    m_counting = AlbumOverview();
+    m_counting.photoCount = m_window.getFilesCount();
+    m_countedPhotos.clear();
+    m_countingAlbum = true;
+    countSlice(m_albumGeneration, 0);
+}
+
+void MainWindowAssembly::countSlice(quint64 generation, int32_t from)
+{
+    if (generation != m_albumGeneration)
+        return; // another album, or a load, came meanwhile
+    const int32_t to = int32_t(std::min<int64_t>(int64_t(from) + kPhotosPerTurn, m_counting.photoCount));
+    countPhotos(m_window, m_counting, from, to);
+    m_countedPhotos += ThumbnailModel::photosOf(m_window, from, to);
+    if (to < m_counting.photoCount) {
+        QTimer::singleShot(0, this, [this, generation, to] { countSlice(generation, to); });
+        return;
+    }
+    m_countingAlbum = false;
+    showCountedOverview(std::exchange(m_counting, AlbumOverview()));
+    m_thumbnailGrid->showPhotos(std::exchange(m_countedPhotos, {}));
+}
+
+void MainWindowAssembly::showCountedOverview(AlbumOverview overview)
+{
+    ++m_overviewGeneration; // a file lookup still running counts an album no longer shown
     if (overview.slidesToLookFor.size() <= kFilesLookedForAtOnce) {
         lookForFiles(overview);
         showOverview(overview);
@@ -397,11 +430,6 @@ void MainWindowAssembly::addThumbnailGrid()
     splitter->setSizes({settings.width(), 4 * cell.width() + 40});
     m_mainWindow->resize(settings.width() + 4 * cell.width() + 40, std::max(settings.height(), 3 * cell.height() + 40));
     QWidget::setTabOrder(m_ui->saveButton, m_thumbnailGrid);
-}
-
-void MainWindowAssembly::refreshThumbnails()
-{
-    m_thumbnailGrid->showAlbumOf(m_window);
 }
 
 } // namespace gui

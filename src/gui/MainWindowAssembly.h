@@ -3,6 +3,7 @@
 #include "AlbumOverview.h"
 #include "AlbumLoader.h"
 #include "QtControls.h"
+#include "ThumbnailModel.h"
 #include "rvController.h"
 #include "rvWindow.h"
 
@@ -87,6 +88,8 @@ public:
     QString overviewText() const { return m_overviewText; }
     // True while the files of a big album are being looked for.
     bool overviewPending() const { return !m_overview.filesLookedFor(); }
+    // True while a big album is being counted, a slice of photos a turn.
+    bool countingAlbum() const { return m_countingAlbum; }
     void showPhotosWithoutFile();
     QDialog *photosDialog() const { return m_photosDialog; }
 
@@ -96,7 +99,11 @@ private:
     void switchLibrary(const QString &folderOrFile);
     void setUpOverview();
     // Counts the selected album again, or tells that no library was found.
-    void updateOverview();
+    // Counts the selected album for the overview and lists it for the grid,
+    // or tells that no library was found.
+    void showSelectedAlbum();
+    void countSlice(quint64 generation, int32_t from);
+    void showCountedOverview(AlbumOverview overview);
     void showOverview(const AlbumOverview &overview);
     void showLibraryNotice();
     void updatePhotosDialog();
@@ -108,7 +115,6 @@ private:
     // Puts the settings and the thumbnail grid side by side.
     void addThumbnailGrid();
     // The grid follows the selected album: after each album choice and load.
-    void refreshThumbnails();
 
     // Declared in destruction order's reverse: the widgets outlive the
     // adapters, the adapters outlive the window that points at them.
@@ -132,6 +138,10 @@ private:
     AlbumOverview m_overview;
     QString m_overviewText;
     quint64 m_overviewGeneration = 0; // one more at each new count
+    quint64 m_albumGeneration = 0;    // one more at each album shown and each load begun
+    AlbumOverview m_counting;         // the album being counted, a slice at a time
+    QList<ThumbnailModel::Photo> m_countedPhotos;
+    bool m_countingAlbum = false; // true until the album's overview and grid are shown
     QString m_photosListing;
     QPointer<QDialog> m_photosDialog;
 

@@ -41,9 +41,14 @@ ThumbnailGrid::ThumbnailGrid(QWidget *parent) : QListView(parent), m_model(new T
 
 void ThumbnailGrid::showAlbumOf(rvWindow &window)
 {
+    showPhotos(ThumbnailModel::photosOf(window));
+}
+
+void ThumbnailGrid::showPhotos(const QList<ThumbnailModel::Photo> &photos)
+{
     // Other photos start at the top; the same ones (a reload) stay where
     // they were scrolled to.
-    if (m_model->setPhotos(ThumbnailModel::photosOf(window)))
+    if (m_model->setPhotos(photos))
         scrollToTop();
     m_prefetchTimer.start();
 }

@@ -78,10 +78,14 @@ ThumbnailModel::~ThumbnailModel()
 
 QList<ThumbnailModel::Photo> ThumbnailModel::photosOf(rvWindow &window)
 {
-    const int32_t count = window.getFilesCount();
+    return photosOf(window, 0, window.getFilesCount());
+}
+
+QList<ThumbnailModel::Photo> ThumbnailModel::photosOf(rvWindow &window, int32_t from, int32_t to)
+{
     QList<Photo> photos;
-    photos.reserve(count);
-    for (int32_t i = 0; i < count; ++i) {
+    photos.reserve(std::max(to - from, 0));
+    for (int32_t i = from; i < to; ++i) {
         Photo photo;
         const QString url = window.getClipFileURL(i, photo.name);
         photo.path = url.isNull() ? QString() : pathForFileURLString(url);
@@ -112,10 +116,8 @@ bool ThumbnailModel::setPhotos(const QList<Photo> &photos)
     }
     beginResetModel();
     m_rows.clear();
-    m_rowsByPath.clear();
     m_rows.reserve(photos.size());
     for (const Photo &photo : photos) {
-        m_rowsByPath[photo.path].append(int(m_rows.size()));
         m_rows.append(Row{photo.path, photo.name, {}, false, false});
     }
     endResetModel();
@@ -194,6 +196,7 @@ void ThumbnailModel::prefetch(int first, int last)
     m_wanted.clear();
     first = std::max(first, 0);
     last = std::min(last, int(m_rows.size()) - 1);
+    m_prefetched = {first, last};
     for (int row = first; row <= last; ++row) {
         Row &r = m_rows[row];
         if (check(r)) {
@@ -215,11 +218,11 @@ void ThumbnailModel::startDecodes()
         const QString key = row.key;
         const QString path = row.path;
         auto *watcher = new QFutureWatcher<QImage>(this);
-        connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, key, path] {
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, key] {
             m_running.remove(key);
             const QImage image = watcher->result();
             watcher->deleteLater();
-            decoded(key, path, image);
+            decoded(key, image);
             startDecodes();
         });
         m_running.insert(key, watcher);
@@ -227,12 +230,15 @@ void ThumbnailModel::startDecodes()
     }
 }
 
-void ThumbnailModel::decoded(const QString &key, const QString &path, const QImage &image)
+void ThumbnailModel::decoded(const QString &key, const QImage &image)
 {
     auto *picture = new QPixmap(image.isNull() ? QPixmap() : QPixmap::fromImage(image));
     m_cache.insert(key, picture, std::max<qsizetype>(1, image.sizeInBytes()));
-    // The rows showing this file now, whichever album it was decoded for.
-    for (const int row : m_rowsByPath.value(path)) {
+    // The rows in sight (or about to be) showing this file now, whichever album
+    // it was decoded for; any other row finds the picture in the cache when it
+    // comes into sight.
+    const int last = std::min(m_prefetched.second, int(m_rows.size()) - 1);
+    for (int row = std::max(m_prefetched.first, 0); row <= last; ++row) {
         if (m_rows[row].key == key) {
             const QModelIndex i = index(row);
             emit dataChanged(i, i, {Qt::DecorationRole, Qt::ToolTipRole});

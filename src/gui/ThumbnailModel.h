@@ -10,6 +10,8 @@
 #include <QString>
 #include <QThreadPool>
 
+#include <utility>
+
 #include <memory>
 
 class rvWindow;
@@ -52,6 +54,8 @@ public:
 
     // The selected album's photos as the window lists them for a save.
     static QList<Photo> photosOf(rvWindow &window);
+    // Those from index from up to (not including) to.
+    static QList<Photo> photosOf(rvWindow &window, int32_t from, int32_t to);
     // Shows other photos; pictures of earlier ones still decoding are kept
     // for the cache only. The same photos again (a reload) keep their rows
     // and pictures, but each file is looked at again when next asked for, so
@@ -89,10 +93,10 @@ private:
     // Looks at the row's file; true when what the row shows changed.
     bool check(Row &row);
     void startDecodes();
-    void decoded(const QString &key, const QString &path, const QImage &image);
+    void decoded(const QString &key, const QImage &image);
 
     QList<Row> m_rows;
-    QHash<QString, QList<int>> m_rowsByPath;
+    std::pair<int, int> m_prefetched{0, -1}; // the rows the last prefetch covered
     QList<int> m_wanted;                 // rows still to decode, in order
     QCache<QString, QPixmap> m_cache;    // a null picture: the file is no image
     QHash<QString, QFutureWatcher<QImage> *> m_running; // by key

@@ -30,7 +30,15 @@ AlbumOverview albumOverview(rvWindow &window, FileLookup files)
 {
     AlbumOverview overview;
     overview.photoCount = window.getFilesCount();
-    for (int32_t index = 0; index < overview.photoCount; ++index) {
+    countPhotos(window, overview, 0, overview.photoCount);
+    if (files == FileLookup::Now)
+        lookForFiles(overview);
+    return overview;
+}
+
+void countPhotos(rvWindow &window, AlbumOverview &overview, int32_t from, int32_t to)
+{
+    for (int32_t index = from; index < to; ++index) {
         QString name;
         const QString url = window.getClipFileURL(index, name);
         if (url.isNull()) {
@@ -43,9 +51,6 @@ AlbumOverview albumOverview(rvWindow &window, FileLookup files)
         overview.slidesToLookFor.append(
             {index, AlbumOverview::Problem::FileMissing, name.isEmpty() ? displayNameAtPath(path) : name, path});
     }
-    if (files == FileLookup::Now)
-        lookForFiles(overview);
-    return overview;
 }
 
 void lookForFiles(AlbumOverview &overview)

@@ -46,6 +46,10 @@ enum class FileLookup { Now, Later };
 // same lookup a save uses, so a photo counts as a slide exactly when a save
 // would write one.
 AlbumOverview albumOverview(rvWindow &window, FileLookup files = FileLookup::Now);
+// The same for the photos from index from up to (not including) to, added to
+// an overview whose photoCount is set: a big album may be counted a slice at
+// a time. The files are left to lookForFiles.
+void countPhotos(rvWindow &window, AlbumOverview &overview, int32_t from, int32_t to);
 // Looks for the file of each slide still to look for and counts the missing
 // ones. Reads nothing of the window, so it may run on any thread.
 void lookForFiles(AlbumOverview &overview);

@@ -6,6 +6,7 @@
 #include "QtApplication.h"
 #include "QtBackend.h"
 #include "SampleHome.h"
+#include "ThumbnailGrid.h"
 
 #include <QAction>
 #include <QApplication>
@@ -170,6 +171,36 @@ TEST_F(Assembly, BigAlbumFilesLookedForOffTheGuiThread)
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents(); // the old lookup's answer arrives, and is dropped
     EXPECT_EQ(assembly.overviewText(), "1 photo");
+}
+
+// An album too big to count in one turn of the event loop is counted a slice
+// at a time; a choice made meanwhile stops the count in progress.
+TEST_F(Assembly, HugeAlbumIsCountedASliceAtATime)
+{
+    QStringList keys;
+    fixtures::AlbumFile file;
+    for (int i = 0; i < 9000; ++i)
+        file.image(keys.emplace_back(QString::number(i)), home.dir.filePath("gone.jpg"));
+    QFile albumFile(home.dir.filePath("Huge.xml"));
+    ASSERT_TRUE(albumFile.open(QIODevice::WriteOnly) && albumFile.write(file.album("Huge", keys).album("One", {"1"}).xml()) > 0);
+    albumFile.close();
+    assembly.chooseStartLibrary(albumFile.fileName());
+    assembly.awake();
+    ASSERT_TRUE(loaded());
+    EXPECT_TRUE(assembly.countingAlbum());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.countingAlbum() && !assembly.overviewPending(); }));
+    EXPECT_EQ(assembly.overviewText(), "9000 photos · 9000 without an image file\n9000 files are missing");
+    EXPECT_EQ(assembly.thumbnailGrid()->model()->rowCount(), 9000);
+
+    assembly.reload(); // the same file: shown again, and counted again
+    ASSERT_TRUE(loaded() && assembly.countingAlbum());
+    QComboBox *albums = widget("albumPopup");
+    albums->setFocus();
+    QTest::keyClick(albums, Qt::Key_Down);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.countingAlbum() && !assembly.overviewPending(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(assembly.overviewText(), "1 photo · 1 without an image file\n1 file is missing");
+    EXPECT_EQ(assembly.thumbnailGrid()->model()->rowCount(), 1);
 }
 
 // Where the album file is looked for: the command line's library for one run,
