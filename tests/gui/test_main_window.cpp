@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -155,11 +156,18 @@ TEST_F(Assembly, BigAlbumFilesLookedForOffTheGuiThread)
     albumFile.write(file.album("Big", keys).album("Small", {"1"}).xml());
     albumFile.close();
 
+    // The workers are held busy until the pending overview has been seen.
+    QSemaphore hold;
+    const int workers = QThreadPool::globalInstance()->maxThreadCount();
+    for (int i = 0; i < workers; ++i)
+        QThreadPool::globalInstance()->start([&hold] { hold.acquire(); });
     assembly.chooseStartLibrary(library);
     assembly.awake();
-    ASSERT_TRUE(loaded());
+    const bool wasLoaded = loaded();
     EXPECT_TRUE(assembly.overviewPending());
     EXPECT_EQ(assembly.overviewText(), "300 photos\nLooking for the image files…");
+    hold.release(workers);
+    ASSERT_TRUE(wasLoaded);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.overviewPending(); }));
     EXPECT_EQ(assembly.overviewText(), "300 photos · 1 without an image file\n1 file is missing");
 
