@@ -30,17 +30,8 @@ struct Outcome {
     QByteArray out, err;
 };
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
+using fixtures::readBytes;
+using fixtures::writeBytes;
 
 // The items or the text a widget of the window layout holds, read from the
 // layout file itself.

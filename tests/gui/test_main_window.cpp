@@ -28,14 +28,21 @@ namespace {
 // The window on the sample library, not yet started.
 class Assembly : public ::testing::Test {
 protected:
-    Assembly() { toolkit::setBackend(&qtBackend); }
+    Assembly()
+    {
+        toolkit::setBackend(&qtBackend);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    }
     ~Assembly() override { toolkit::setBackend(nullptr); }
     template <typename T = QComboBox> T *widget(const char *name) { return assembly.mainWindow()->findChild<T *>(name); }
+    bool shown(const char *name) { return widget<QWidget>(name)->isVisibleTo(assembly.mainWindow()); }
     // Waits for the album load in progress, if any, to be applied.
     bool loaded() { return QTest::qWaitFor([this] { return !assembly.albumLoader().isLoading(); }); }
+    bool started() { return assembly.awake(), loaded(); }
     QString status() { return assembly.mainWindow()->statusBar()->findChild<QLabel *>()->text(); }
 
     toolkit::QtBackend qtBackend;
+    QTemporaryDir settings;
     SampleHome home;
     gui::MainWindowAssembly assembly;
     rvWindow &window = assembly.window();
@@ -51,8 +58,7 @@ TEST_F(Assembly, LayoutTitles)
 // and becoming active reloads the albums keeping that choice.
 TEST_F(Assembly, StartUpChoiceAndReloads)
 {
-    assembly.awake();
-    ASSERT_TRUE(loaded());
+    ASSERT_TRUE(started());
     QComboBox *albums = widget("albumPopup");
     albums->setFocus();
     QTest::keyClick(albums, Qt::Key_Down);
@@ -70,8 +76,7 @@ TEST_F(Assembly, StartUpChoiceAndReloads)
 // document where it says.
 TEST_F(Assembly, SaveByButtonMenuItemAndShortcut)
 {
-    assembly.awake();
-    ASSERT_TRUE(loaded());
+    ASSERT_TRUE(started());
     assembly.mainWindow()->show();
     QApplication::setActiveWindow(assembly.mainWindow());
     ASSERT_TRUE(QTest::qWaitForWindowActive(assembly.mainWindow()));
@@ -83,17 +88,16 @@ TEST_F(Assembly, SaveByButtonMenuItemAndShortcut)
         widget<QLineEdit>("titleField")->setText("By " + way);
         qputenv(toolkit::kSavePanelScriptVariable, QFile::encodeName(home.desktop() + "/" + way));
         save();
-        qunsetenv(toolkit::kSavePanelScriptVariable);
         EXPECT_EQ(documentAt(home.desktop() + "/" + way + ".json")["sequence"]["projectName"], "By " + way);
     }
+    qunsetenv(toolkit::kSavePanelScriptVariable);
 }
 
 // An activation while the save panel is open reloads only once the save is
 // over: the document keeps the title the user confirmed.
 TEST_F(Assembly, ActivationDuringASaveReloadsAfterIt)
 {
-    assembly.awake();
-    ASSERT_TRUE(loaded());
+    ASSERT_TRUE(started());
     widget<QLineEdit>("titleField")->setText("Typed title");
     answerDialog([&](QFileDialog *dialog) {
         home.renameAlbum(kSampleAlbums[0], "Seaside");
@@ -110,14 +114,13 @@ TEST_F(Assembly, ActivationDuringASaveReloadsAfterIt)
 // list behind "Show…" names each photo without an image file.
 TEST_F(Assembly, OverviewOfTheChosenAlbum)
 {
-    assembly.awake();
-    ASSERT_TRUE(loaded());
+    ASSERT_TRUE(started());
     EXPECT_EQ(assembly.overviewText(), "5 photos · 1 without an image file\n1 has no image path");
     QComboBox *albums = widget("albumPopup");
     albums->setFocus();
     QTest::keyClick(albums, Qt::Key_Down);
     EXPECT_EQ(assembly.overviewText(), "4 photos · 1 without an image file\n1 file is missing");
-    EXPECT_TRUE(widget<QPushButton>("showPhotosButton")->isVisibleTo(assembly.mainWindow()));
+    EXPECT_TRUE(shown("showPhotosButton"));
 
     widget<QPushButton>("showPhotosButton")->click();
     ASSERT_TRUE(assembly.photosDialog());
@@ -130,7 +133,7 @@ TEST_F(Assembly, OverviewOfTheChosenAlbum)
     assembly.reload();
     ASSERT_TRUE(loaded());
     EXPECT_EQ(assembly.overviewText(), "4 photos");
-    EXPECT_FALSE(widget<QPushButton>("showPhotosButton")->isVisibleTo(assembly.mainWindow()));
+    EXPECT_FALSE(shown("showPhotosButton"));
     EXPECT_EQ(assembly.photosDialog()->findChild<QPlainTextEdit *>()->toPlainText(), "");
 }
 
@@ -155,8 +158,7 @@ TEST_F(Assembly, BigAlbumFilesLookedForOffTheGuiThread)
     albumFile.close();
 
     assembly.chooseStartLibrary(library);
-    assembly.awake();
-    ASSERT_TRUE(loaded());
+    ASSERT_TRUE(started());
     EXPECT_TRUE(assembly.overviewPending());
     EXPECT_EQ(assembly.overviewText(), "300 photos\nLooking for the image files…");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.overviewPending(); }));
@@ -177,8 +179,6 @@ TEST_F(Assembly, BigAlbumFilesLookedForOffTheGuiThread)
 // when there is none.
 TEST_F(Assembly, LibraryLocation)
 {
-    QTemporaryDir settings;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     const QString defaultFile = home.dir.path() + "/Pictures/iPhoto Library/AlbumData.xml";
     // The sample library's album file moved to a folder of its own.
     const QString moved = home.dir.filePath("Elsewhere/My Library");
@@ -186,15 +186,14 @@ TEST_F(Assembly, LibraryLocation)
 
     assembly.chooseStartLibrary(QString());
     EXPECT_EQ(window.albumFilePath(), defaultFile);
-    assembly.awake();
-    ASSERT_TRUE(loaded());
+    ASSERT_TRUE(started());
     EXPECT_EQ(assembly.overviewText(), "No photo library at " + home.dir.path() + "/Pictures/iPhoto Library");
-    EXPECT_TRUE(widget<QPushButton>("chooseLibraryButton")->isVisibleTo(assembly.mainWindow()));
+    EXPECT_TRUE(shown("chooseLibraryButton"));
 
     assembly.openLibrary(moved); // remembered
     ASSERT_TRUE(loaded());
     EXPECT_EQ(titlesOf(widget("albumPopup")), kSampleAlbums);
-    EXPECT_FALSE(widget<QPushButton>("chooseLibraryButton")->isVisibleTo(assembly.mainWindow()));
+    EXPECT_FALSE(shown("chooseLibraryButton"));
 
     // Options relative to the working folder; a path that is no folder is
     // taken as the album file.
@@ -233,8 +232,6 @@ TEST_F(Assembly, LibraryLocation)
 // File > Open Library… takes a library folder or an album file itself.
 TEST_F(Assembly, OpenLibraryDialogTakesAFolderOrAnAlbumFile)
 {
-    QTemporaryDir settings;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     const QString folder = home.dir.filePath("Pictures/iPhoto Library");
     ASSERT_TRUE(QFile::copy(folder + "/AlbumData.xml", folder + "/Copy.xml"));
     for (const QString &chosen : {folder, folder + "/Copy.xml"}) {
@@ -280,8 +277,7 @@ TEST(WindowOptions, LibraryOption)
 // label has a mnemonic of its own and a buddy.
 TEST_F(Assembly, Keyboard)
 {
-    assembly.awake();
-    ASSERT_TRUE(loaded());
+    ASSERT_TRUE(started());
     assembly.mainWindow()->show();
     QApplication::setActiveWindow(assembly.mainWindow());
     ASSERT_TRUE(QTest::qWaitForWindowActive(assembly.mainWindow()));
@@ -301,9 +297,9 @@ TEST_F(Assembly, Keyboard)
         widget<QLineEdit>("titleField")->setText(field);
         qputenv(toolkit::kSavePanelScriptVariable, QFile::encodeName(home.desktop() + "/" + field));
         QTest::keyClick(widget<QLineEdit>(field), key);
-        qunsetenv(toolkit::kSavePanelScriptVariable);
         EXPECT_EQ(documentAt(home.desktop() + "/" + field + ".json")["sequence"]["projectName"], field);
     }
+    qunsetenv(toolkit::kSavePanelScriptVariable);
 
     QMap<QChar, QString> mnemonics{{'F', "File menu"}};
     auto claim = [&](const QString &text, const QString &owner) {
@@ -329,8 +325,7 @@ TEST_F(Assembly, Keyboard)
 // Shrunk as far as it goes, the window still shows every setting whole.
 TEST_F(Assembly, TooSmallAWindowKeepsEverySetting)
 {
-    assembly.awake();
-    ASSERT_TRUE(loaded());
+    ASSERT_TRUE(started());
     assembly.mainWindow()->show();
     assembly.mainWindow()->resize(1, 1);
     QApplication::processEvents();
@@ -390,8 +385,7 @@ TEST_F(Assembly, BackgroundLoadAppliesLikeTheLoadOnOneThread)
 // popup and title as they were. Quitting during a load stops its worker.
 TEST_F(Assembly, FailedAndAbandonedBackgroundLoads)
 {
-    assembly.awake();
-    ASSERT_TRUE(loaded());
+    ASSERT_TRUE(started());
     const QString albumFile = home.dir.filePath("Pictures/iPhoto Library/AlbumData.xml");
     QFile file(albumFile);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("<plist><dict>") > 0);
