@@ -7,6 +7,7 @@
 #include "QtApplication.h"
 #include "QtBackend.h"
 #include "SampleHome.h"
+#include "TemporaryHome.h"
 
 #include <QAction>
 #include <QApplication>
@@ -110,18 +111,12 @@ TEST_F(Assembly, BigAlbumFilesLookedForOffTheGuiThread)
     const QString library = home.dir.filePath("Big Library");
     QStringList keys;
     fixtures::AlbumFile file;
-    ASSERT_TRUE(QDir().mkpath(library));
     for (int i = 0; i < 300; ++i) {
         const QString path = library + "/" + QString::number(i) + ".jpg";
-        keys << QString::number(i);
-        file.image(keys.last(), path);
-        if (i != 150)
-            QFile(path).open(QIODevice::WriteOnly);
+        file.image(keys.emplace_back(QString::number(i)), path);
+        ASSERT_TRUE(i == 150 || fixtures::writeBytes(path, "")); // photo 150 is missing
     }
-    QFile albumFile(library + "/AlbumData.xml");
-    ASSERT_TRUE(albumFile.open(QIODevice::WriteOnly));
-    albumFile.write(file.album("Big", keys).album("Small", {"1"}).xml());
-    albumFile.close();
+    ASSERT_TRUE(fixtures::writeBytes(library + "/AlbumData.xml", file.album("Big", keys).album("Small", {"1"}).xml()));
 
     assembly.chooseStartLibrary(library);
     ASSERT_TRUE(started());
@@ -367,9 +362,7 @@ TEST_F(Assembly, FailedAndAbandonedBackgroundLoads)
 {
     ASSERT_TRUE(started());
     const QString albumFile = home.dir.filePath("Pictures/iPhoto Library/AlbumData.xml");
-    QFile file(albumFile);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("<plist><dict>") > 0);
-    file.close();
+    ASSERT_TRUE(fixtures::writeBytes(albumFile, "<plist><dict>"));
     fixtures::LogCapture log;
     emit qApp->applicationStateChanged(Qt::ApplicationActive);
     ASSERT_TRUE(loaded());
@@ -380,9 +373,8 @@ TEST_F(Assembly, FailedAndAbandonedBackgroundLoads)
     EXPECT_EQ(window.getSlideShowTitle(), kSampleAlbums[0]);
 
     // A file of some megabytes keeps the worker busy while the window goes.
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("<plist><array>" + QByteArray("<string>photo</string>\n").repeated(200000) + "</array></plist>");
-    file.close();
+    ASSERT_TRUE(fixtures::writeBytes(albumFile, "<plist><array>" + QByteArray("<string>photo</string>\n").repeated(200000)
+                                                    + "</array></plist>"));
     auto other = std::make_unique<gui::MainWindowAssembly>();
     other->awake();
     EXPECT_TRUE(other->albumLoader().isLoading());
