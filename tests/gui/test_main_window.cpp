@@ -7,7 +7,6 @@
 #include "QtApplication.h"
 #include "QtBackend.h"
 #include "SampleHome.h"
-#include "TemporaryHome.h"
 
 #include <QAction>
 #include <QApplication>
@@ -92,11 +91,11 @@ TEST_F(Assembly, OverviewOfTheChosenAlbum)
     widget<QPushButton>("showPhotosButton")->click();
     ASSERT_TRUE(assembly.photosDialog());
     const QString listed = assembly.photosDialog()->findChild<QPlainTextEdit *>()->toPlainText();
-    EXPECT_TRUE(listed.endsWith("The glacier\t" + home.dir.path() + "/Pictures/iPhoto Library/Originals/glacier.jpg"))
+    EXPECT_TRUE(listed.endsWith("The glacier\t" + home.path() + "/Pictures/iPhoto Library/Originals/glacier.jpg"))
         << listed.toStdString();
 
     // The missing file appears: a reload counts it, the open list follows.
-    QFile(home.dir.path() + "/Pictures/iPhoto Library/Originals/glacier.jpg").open(QIODevice::WriteOnly);
+    QFile(home.path() + "/Pictures/iPhoto Library/Originals/glacier.jpg").open(QIODevice::WriteOnly);
     assembly.reload();
     ASSERT_TRUE(loaded());
     EXPECT_EQ(assembly.overviewText(), "4 photos");
@@ -108,7 +107,7 @@ TEST_F(Assembly, OverviewOfTheChosenAlbum)
 // lookup still running.
 TEST_F(Assembly, BigAlbumFilesLookedForOffTheGuiThread)
 {
-    const QString library = home.dir.filePath("Big Library");
+    const QString library = home.filePath("Big Library");
     QStringList keys;
     fixtures::AlbumFile file;
     for (int i = 0; i < 300; ++i) {
@@ -140,15 +139,15 @@ TEST_F(Assembly, BigAlbumFilesLookedForOffTheGuiThread)
 // when there is none.
 TEST_F(Assembly, LibraryLocation)
 {
-    const QString defaultFile = home.dir.path() + "/Pictures/iPhoto Library/AlbumData.xml";
+    const QString defaultFile = home.path() + "/Pictures/iPhoto Library/AlbumData.xml";
     // The sample library's album file moved to a folder of its own.
-    const QString moved = home.dir.filePath("Elsewhere/My Library");
+    const QString moved = home.filePath("Elsewhere/My Library");
     ASSERT_TRUE(QDir().mkpath(moved) && QFile::rename(defaultFile, moved + "/AlbumData.xml"));
 
     assembly.chooseStartLibrary(QString());
     EXPECT_EQ(window.albumFilePath(), defaultFile);
     ASSERT_TRUE(started());
-    EXPECT_EQ(assembly.overviewText(), "No photo library at " + home.dir.path() + "/Pictures/iPhoto Library");
+    EXPECT_EQ(assembly.overviewText(), "No photo library at " + home.path() + "/Pictures/iPhoto Library");
     EXPECT_TRUE(shown("chooseLibraryButton"));
 
     assembly.openLibrary(moved); // remembered
@@ -158,8 +157,8 @@ TEST_F(Assembly, LibraryLocation)
 
     // Options relative to the working folder; a path that is no folder is
     // taken as the album file.
-    const QString elsewhere = home.dir.filePath("Elsewhere");
-    const QString notAlbum = home.dir.filePath("Pictures/iPhoto Library/Originals/beach.jpg");
+    const QString elsewhere = home.filePath("Elsewhere");
+    const QString notAlbum = home.filePath("Pictures/iPhoto Library/Originals/beach.jpg");
     const struct { const char *option; QString albumFile, notice; } starts[] = {
         {nullptr, moved + "/AlbumData.xml", ""}, // the remembered choice
         {"Elsewhere", elsewhere + "/AlbumData.xml", "No photo library at " + elsewhere},
@@ -168,7 +167,7 @@ TEST_F(Assembly, LibraryLocation)
         {"Pictures/iPhoto Library/Originals/beach.jpg", notAlbum, "The photo library at " + notAlbum + " could not be read"},
     };
     const QString oldWorkingFolder = QDir::currentPath();
-    QDir::setCurrent(home.dir.path());
+    QDir::setCurrent(home.path());
     for (const auto &start : starts) {
         SCOPED_TRACE(start.option ? start.option : "no option");
         gui::MainWindowAssembly next;
@@ -193,7 +192,7 @@ TEST_F(Assembly, LibraryLocation)
 // File > Open Library… takes a library folder or an album file itself.
 TEST_F(Assembly, OpenLibraryDialogTakesAFolderOrAnAlbumFile)
 {
-    const QString folder = home.dir.filePath("Pictures/iPhoto Library");
+    const QString folder = home.filePath("Pictures/iPhoto Library");
     ASSERT_TRUE(QFile::copy(folder + "/AlbumData.xml", folder + "/Copy.xml"));
     for (const QString &chosen : {folder, folder + "/Copy.xml"}) {
         SCOPED_TRACE(chosen.toStdString());
@@ -361,7 +360,7 @@ TEST_F(Assembly, BackgroundLoadAppliesLikeTheLoadOnOneThread)
 TEST_F(Assembly, FailedAndAbandonedBackgroundLoads)
 {
     ASSERT_TRUE(started());
-    const QString albumFile = home.dir.filePath("Pictures/iPhoto Library/AlbumData.xml");
+    const QString albumFile = home.filePath("Pictures/iPhoto Library/AlbumData.xml");
     ASSERT_TRUE(fixtures::writeBytes(albumFile, "<plist><dict>"));
     fixtures::LogCapture log;
     emit qApp->applicationStateChanged(Qt::ApplicationActive);
