@@ -78,19 +78,6 @@ protected:
         .image("noimage", std::nullopt, "No file");
 };
 
-TEST_F(CommandLine, ListsTheAlbumsInFileOrderWithoutADisplay)
-{
-    writeLibrary();
-    const Outcome plain = run({"--list-albums"});
-    EXPECT_EQ(plain.status, 0);
-    EXPECT_EQ(plain.out, "Coast\nEmpty\nCoast\n");
-    EXPECT_EQ(plain.err, "");
-    // Without an image file: no record, a file not on disk, no image path.
-    EXPECT_EQ(run({"--list-albums", "--long"}).out, "5\t3\tCoast\n0\t0\tEmpty\n1\t0\tCoast\n");
-    EXPECT_EQ(run({"--version"}).out, "slideshow-exporter " PROJECT_VERSION_TEXT "\n");
-    EXPECT_TRUE(run({"--help"}).out.startsWith("Usage: slideshow-exporter "));
-}
-
 // The window's save road and the command line, for the same album and the same
 // choices, write the same bytes; "(random)" draws the same transition in a
 // fresh process as in a fresh window.
@@ -203,10 +190,21 @@ TEST_F(CommandLine, EveryFailureHasItsStatusAndAMessageAndDamagesNothing)
     EXPECT_TRUE(full.err.startsWith("slideshow-exporter: standard output could not be written: ")) << full.err.constData();
 }
 
-TEST_F(CommandLine, ExportAllNamesCollidingFilesInAlbumOrder)
+// The albums listed in file order; all of them exported, colliding file names
+// numbered in album order.
+TEST_F(CommandLine, ListsAlbumsAndExportsAllNamingCollidingFilesInAlbumOrder)
 {
     library.album("a/b", {"1"}).album("a-b", {"1", "2"}).album("Coast 2", {});
     writeLibrary();
+    const Outcome plain = run({"--list-albums"});
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_EQ(plain.out, "Coast\nEmpty\nCoast\na/b\na-b\nCoast 2\n");
+    EXPECT_EQ(plain.err, "");
+    // Without an image file: no record, a file not on disk, no image path.
+    EXPECT_EQ(run({"--list-albums", "--long"}).out, "5\t3\tCoast\n0\t0\tEmpty\n1\t0\tCoast\n1\t0\ta/b\n2\t0\ta-b\n0\t0\tCoast 2\n");
+    EXPECT_EQ(run({"--version"}).out, "slideshow-exporter " PROJECT_VERSION_TEXT "\n");
+    EXPECT_TRUE(run({"--help"}).out.startsWith("Usage: slideshow-exporter "));
+
     const Outcome result = run({"--export-all", "--output", "out/slideshows"});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, ""); // progress only on a terminal

@@ -78,7 +78,7 @@ struct AlbumDataFile {
 
 } // namespace
 
-TEST(PropertyList, AlbumFileBecomesTreeWithKindsAndOrder)
+TEST(PropertyList, AlbumFileBecomesTreeWithKindsOrderAndExactStrings)
 {
     EXPECT_EQ(dump(propertyListFromData(plist(kAlbumBody))), "{Archive Path:\"/Users/example/Pictures/iPhoto Library\",List of Albums:["
                           "{AlbumId:999000,AlbumName:\"Trips & Tours\",Master:true,KeyList:[\"17\",\"4\"]},"
@@ -93,13 +93,10 @@ TEST(PropertyList, AlbumFileBecomesTreeWithKindsAndOrder)
     EXPECT_EQ(dump(propertyListFromData(plist("<array><string>a</string></array>"), nullptr, {}, albumKeysOnly())), "[]");
     EXPECT_EQ(dump(propertyListFromData(nested(kMaxPropertyListDepth))),
               std::string(kMaxPropertyListDepth, '[') + std::string(kMaxPropertyListDepth, ']'));
-}
 
-// Parsed strings are stored one byte a character when they fit in Latin-1 and
-// as UTF-16 otherwise: each equals the same text made from a QString and no
-// text of another width.
-TEST(PropertyList, StringsOfEveryWidthReadBackExactly)
-{
+    // Parsed strings are stored one byte a character when they fit in Latin-1
+    // and as UTF-16 otherwise: each equals the same text made from a QString
+    // and no text of another width.
     const QString texts[] = {"", "ASCII only", "Caf\u00e9 \u00ff", "Caf\u00e9 \u20ac", "\u6771\u4eac \U0001F600", "Cafe\u0301"};
     QByteArray xml = "<array>";
     for (const QString &text : texts)
