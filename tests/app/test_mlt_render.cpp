@@ -87,10 +87,10 @@ protected:
         melt.start("melt", {project, "-quiet", "-consumer", "avformat:" + folder + "/f%05d.png", "vcodec=png"});
         const bool finished = melt.waitForFinished(120000);
         EXPECT_TRUE(finished && melt.exitCode() == 0) << melt.readAll().toStdString();
-        QList<QImage> images;
+        QList<QImage> frameImages;
         for (const QString &name : QDir(folder).entryList({"*.png"}, QDir::Files, QDir::Name))
-            images << QImage(folder + "/" + name).convertToFormat(QImage::Format_RGB32);
-        return images;
+            frameImages << QImage(folder + "/" + name).convertToFormat(QImage::Format_RGB32);
+        return frameImages;
     }
 
     QTemporaryDir frames;
