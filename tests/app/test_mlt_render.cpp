@@ -5,12 +5,7 @@
 // With SLIDESHOW_MLT_STILL=FILE set, the iris test also saves a strip of five
 // frames across its first transition (the README's still).
 
-#include "AlbumFile.h"
-#include "HeadlessBackend.h"
-#include "HeadlessWindow.h"
-#include "LogCapture.h"
-#include "TemporaryHome.h"
-#include "rvController.h"
+#include "SaveRoad.h"
 
 #include <QDir>
 #include <QImage>
@@ -31,12 +26,11 @@ const QColor kRed(255, 0, 0), kGreen(0, 255, 0), kBlue(0, 0, 255), kBlack(0, 0, 
 // Colours survive MLT's YUV round trip only roughly.
 ::testing::AssertionResult near(QColor actual, QColor expected, int tolerance = 24)
 {
+    const auto rgb = [](QColor c) { return QString("rgb(%1,%2,%3)").arg(c.red()).arg(c.green()).arg(c.blue()); };
     if (std::abs(actual.red() - expected.red()) <= tolerance && std::abs(actual.green() - expected.green()) <= tolerance &&
         std::abs(actual.blue() - expected.blue()) <= tolerance)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "rgb(" << actual.red() << "," << actual.green() << "," << actual.blue()
-                                         << ") is not near rgb(" << expected.red() << "," << expected.green() << ","
-                                         << expected.blue() << ")";
+    return ::testing::AssertionFailure() << qPrintable(rgb(actual)) << " is not near " << qPrintable(rgb(expected));
 }
 
 QColor mix(QColor a, QColor b)
@@ -52,12 +46,12 @@ struct Photo {
 
 // One library of solid-colour photos in a temporary home, exported with the
 // window's settings and rendered by melt into numbered PNG frames.
-class MltRender : public ::testing::Test {
+class MltRender : public fixtures::SaveRoad {
 protected:
     void start(const QList<Photo> &photos)
     {
         QStringList keys;
-        fixtures::AlbumFile library;
+        library = fixtures::AlbumFile();
         for (const Photo &photo : photos) {
             const QString path = home.filePath(photo.path);
             QImage image(photo.width, 48, QImage::Format_RGB32);
@@ -66,10 +60,9 @@ protected:
             keys << QString::number(keys.size() + 1);
             library.image(keys.last(), path, photo.path);
         }
-        ASSERT_TRUE(home.isValid() && home.writeAlbumFile(library.album("Show", keys).xml()));
-        controller.gWindow = &ui.window;
-        ui.window.awakeFromNib();
-        ui.albums.chooseItemAtIndex(ui.albums.indexOfItemWithTitle("Show"));
+        library.album("Show", keys);
+        images.clear();
+        SaveRoad::start("Show");
         ui.clipDuration.setStringValue("2");
         ui.transitionDuration.setStringValue("1");
         ui.compWidth.setStringValue("64");
@@ -98,18 +91,12 @@ protected:
             const bool finished = melt.waitForFinished(120000);
             EXPECT_TRUE(finished && melt.exitCode() == 0) << melt.readAll().toStdString();
         }
-        QList<QImage> images;
+        QList<QImage> frameImages;
         for (const QString &name : QDir(folder).entryList({"*.png"}, QDir::Files, QDir::Name))
-            images << QImage(folder + "/" + name).convertToFormat(QImage::Format_RGB32);
-        return images;
+            frameImages << QImage(folder + "/" + name).convertToFormat(QImage::Format_RGB32);
+        return frameImages;
     }
 
-    fixtures::TemporaryHome home;
-    fixtures::LogCapture log;
-    toolkit::headless::Backend backend;
-    toolkit::headless::ScopedBackend installed{backend};
-    fixtures::HeadlessWindow ui;
-    rvController controller;
     QTemporaryDir frames;
     QByteArray xml;
 };

@@ -2,18 +2,7 @@
 // file and image files, the window started as the layout starts it, an album
 // chosen, the save panel answering from a script, and the written bytes checked.
 
-#include "AlbumFile.h"
-#include "HeadlessBackend.h"
-#include "HeadlessWindow.h"
-#include "LogCapture.h"
-#include "TemporaryHome.h"
-#include "rvController.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
-#include <gtest/gtest.h>
+#include "SaveRoad.h"
 
 #include <cstdlib>
 
@@ -30,51 +19,9 @@ QString sequenceText(const QString &title, const QString &slideCount)
                    "\t \"showStyle\" : \"Cross Dissolve\"},\n \"slides\" : [").arg(title, slideCount);
 }
 
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
-
-// The window and the controller as the layout wires them, in a temporary home
-// folder whose library holds an album "Holiday" of one photo at
-// ~/Pictures/beach.jpg; the headless backend installed and the log captured.
-class SaveRoad : public ::testing::Test {
-protected:
-    // Writes the library, starts the window and chooses the album by name.
-    void start(const QString &album)
-    {
-        ASSERT_TRUE(home.isValid() && QDir().mkpath(desktop("")) && home.writeAlbumFile(library.xml()));
-        controller.gWindow = &ui.window;
-        for (const QString &path : images)
-            ASSERT_TRUE(writeBytes(path, QByteArrayLiteral("\xff\xd8\xff\xd9")));
-        ui.window.awakeFromNib();
-        ui.albums.chooseItemAtIndex(ui.albums.indexOfItemWithTitle(album));
-    }
-
-    void saveTo(const QString &path)
-    {
-        backend.confirmNextRunWith(path);
-        controller.saveSlideshow();
-    }
-
-    QString desktop(const QString &name) const { return home.filePath("Desktop/" + name); }
-
-    fixtures::TemporaryHome home;
-    fixtures::LogCapture log;
-    toolkit::headless::Backend backend;
-    toolkit::headless::ScopedBackend installed{backend};
-    fixtures::HeadlessWindow ui;
-    rvController controller;
-    QStringList images{home.filePath("Pictures/beach.jpg")};
-    fixtures::AlbumFile library = fixtures::AlbumFile().album("Holiday", {"1"}).image("1", images[0], "Beach");
-};
+using fixtures::readBytes;
+using fixtures::SaveRoad;
+using fixtures::writeBytes;
 
 TEST_F(SaveRoad, WritesTheDocumentByteForByteLeavingOutPhotosWithoutAFile)
 {
@@ -118,27 +65,35 @@ TEST_F(SaveRoad, WritesTheDocumentByteForByteLeavingOutPhotosWithoutAFile)
               QStringList({home.path() + "/Desktop", "Trip", "json"}));
 }
 
+// A title outside ASCII cannot be written; nor can a path below a regular
+// file, as a document or as an MLT project (which is not logged).
 TEST_F(SaveRoad, AFailedWriteBeepsTwiceLogsOnceAndDamagesNothing)
 {
-    // A title outside ASCII cannot be written; nor can a path below a regular file.
     const QString blocker = desktop("blocker"), accented = desktop(QStringLiteral("Caf\u00e9.json"));
     ASSERT_TRUE(writeBytes(blocker, "a plain file") && writeBytes(accented, "old content"));
     start("Holiday");
-    const struct { QString title, target, untouched; QByteArray bytes; } cases[] = {
-        {QStringLiteral("Caf\u00e9"), accented, accented, "old content"},
-        {"Trip", blocker + "/Trip.json", blocker, "a plain file"},
+    const struct { QString title, target, type, untouched; QByteArray bytes; } cases[] = {
+        {QStringLiteral("Caf\u00e9"), accented, {}, accented, "old content"},
+        {"Trip", blocker + "/Trip.json", {}, blocker, "a plain file"},
+        {"Trip", blocker + "/Trip.mlt", "mlt", blocker, "a plain file"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.target.toStdString());
         log.clear();
         const int beepsBefore = backend.beepCount();
         ui.title.setStringValue(c.title);
-        saveTo(c.target);
+        saveTo(c.target, c.type);
         EXPECT_EQ(backend.beepCount() - beepsBefore, 2);
-        EXPECT_TRUE(log.lines().value(0).startsWith(kLogLead + sequenceText(c.title, "1")));
-        EXPECT_EQ(log.lines().mid(1), QStringList{"Could not write document out..."}); // and nothing more
+        EXPECT_TRUE(!c.type.isNull() || log.lines().value(0).startsWith(kLogLead + sequenceText(c.title, "1")));
+        EXPECT_EQ(log.lines().mid(c.type.isNull()), QStringList{"Could not write document out..."}); // and nothing more
         EXPECT_EQ(readBytes(c.untouched), c.bytes);
     }
+    QStringList left = QDir(desktop("")).entryList(QDir::Files | QDir::Hidden); // no temporary file stays
+    left.sort();
+    EXPECT_EQ(left, (QStringList{"Caf\u00e9.json", "blocker"}));
+    rvController unwired; // no window: nothing to export
+    EXPECT_FALSE(unwired.writeMLTTo(desktop("none.mlt")));
+    EXPECT_EQ(backend.beepCount(), 7);
 }
 
 // (That the generator is never seeded is checked with the transition choice.)

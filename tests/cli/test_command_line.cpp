@@ -17,7 +17,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -30,46 +29,8 @@ struct Outcome {
     QByteArray out, err;
 };
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// The items or the text a widget of the window layout holds, read from the
-// layout file itself.
-QStringList layoutStrings(const QString &widgetName)
-{
-    QFile file(QStringLiteral(WINDOW_LAYOUT_PATH));
-    if (!file.open(QIODevice::ReadOnly))
-        return {"(unreadable layout)"};
-    QXmlStreamReader xml(&file);
-    QStringList strings;
-    int depth = 0, widgetDepth = -1;
-    bool inText = false;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement()) {
-            ++depth;
-            if (xml.name() == QLatin1String("widget") && xml.attributes().value("name") == widgetName)
-                widgetDepth = depth;
-            if (widgetDepth > 0 && xml.name() == QLatin1String("property"))
-                inText = xml.attributes().value("name") == QLatin1String("text");
-            if (widgetDepth > 0 && inText && xml.name() == QLatin1String("string"))
-                strings << xml.readElementText(), --depth;
-        } else if (xml.isEndElement()) {
-            if (depth-- == widgetDepth)
-                widgetDepth = -1;
-        }
-    }
-    return strings;
-}
+using fixtures::readBytes;
+using fixtures::writeBytes;
 
 // A library in a temporary home folder; the executable runs there, in a
 // working folder of its own, with the album file at the default place.
@@ -117,19 +78,6 @@ protected:
         .image("noimage", std::nullopt, "No file");
 };
 
-TEST_F(CommandLine, ListsTheAlbumsInFileOrderWithoutADisplay)
-{
-    writeLibrary();
-    const Outcome plain = run({"--list-albums"});
-    EXPECT_EQ(plain.status, 0);
-    EXPECT_EQ(plain.out, "Coast\nEmpty\nCoast\n");
-    EXPECT_EQ(plain.err, "");
-    // Without an image file: no record, a file not on disk, no image path.
-    EXPECT_EQ(run({"--list-albums", "--long"}).out, "5\t3\tCoast\n0\t0\tEmpty\n1\t0\tCoast\n");
-    EXPECT_EQ(run({"--version"}).out, "slideshow-exporter " PROJECT_VERSION_TEXT "\n");
-    EXPECT_TRUE(run({"--help"}).out.startsWith("Usage: slideshow-exporter "));
-}
-
 // The window's save road and the command line, for the same album and the same
 // choices, write the same bytes; "(random)" draws the same transition in a
 // fresh process as in a fresh window.
@@ -161,7 +109,7 @@ TEST_F(CommandLine, ExportWritesTheBytesTheWindowWrites)
             toolkit::headless::ScopedBackend installed(backend);
             fixtures::LogCapture log;
             fixtures::HeadlessWindow ui;
-            ui.frameRates.setItems(layoutStrings("frameRatePopup"));
+            ui.frameRates.setItems(cli::Layout::frameRateTitles()); // the layout's, as the GUI tests check
             rvController controller;
             controller.gWindow = &ui.window;
             srandom(1); // where an unseeded process starts
@@ -242,10 +190,21 @@ TEST_F(CommandLine, EveryFailureHasItsStatusAndAMessageAndDamagesNothing)
     EXPECT_TRUE(full.err.startsWith("slideshow-exporter: standard output could not be written: ")) << full.err.constData();
 }
 
-TEST_F(CommandLine, ExportAllNamesCollidingFilesInAlbumOrder)
+// The albums listed in file order; all of them exported, colliding file names
+// numbered in album order.
+TEST_F(CommandLine, ListsAlbumsAndExportsAllNamingCollidingFilesInAlbumOrder)
 {
     library.album("a/b", {"1"}).album("a-b", {"1", "2"}).album("Coast 2", {});
     writeLibrary();
+    const Outcome plain = run({"--list-albums"});
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_EQ(plain.out, "Coast\nEmpty\nCoast\na/b\na-b\nCoast 2\n");
+    EXPECT_EQ(plain.err, "");
+    // Without an image file: no record, a file not on disk, no image path.
+    EXPECT_EQ(run({"--list-albums", "--long"}).out, "5\t3\tCoast\n0\t0\tEmpty\n1\t0\tCoast\n1\t0\ta/b\n2\t0\ta-b\n0\t0\tCoast 2\n");
+    EXPECT_EQ(run({"--version"}).out, "slideshow-exporter " PROJECT_VERSION_TEXT "\n");
+    EXPECT_TRUE(run({"--help"}).out.startsWith("Usage: slideshow-exporter "));
+
     const Outcome result = run({"--export-all", "--output", "out/slideshows"});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, ""); // progress only on a terminal
@@ -271,16 +230,10 @@ TEST_F(CommandLine, ExportAllNamesCollidingFilesInAlbumOrder)
     EXPECT_TRUE(readBytes(out.filePath("Coast 2.json")).contains("\"projectName\" : \"Same\""));
 }
 
-TEST(CommandLineNames, FileNamesFollowTheSavePanelAndChoicesTheLayout)
+TEST(CommandLineNames, FileNamesFollowTheSavePanel)
 {
     for (const QString title : {"Trip", "Road/Trip", "a.json", "A.JSON", ".json", "x.json/y", "", " "})
         EXPECT_EQ(cli::fileNameForTitle(title, "json"), toolkit::QtSavePanel::proposedName(title, "json")) << title.toStdString();
-    EXPECT_EQ(cli::Layout::frameRateTitles(), layoutStrings("frameRatePopup"));
-    EXPECT_EQ(cli::Layout::transitionTitles(), layoutStrings("transitionPopup"));
-    const QStringList fields{cli::Layout::clipDuration(), cli::Layout::transitionDuration(), cli::Layout::width(),
-                             cli::Layout::height()};
-    EXPECT_EQ(fields, layoutStrings("clipDurationField") + layoutStrings("transitionDurationField") +
-                          layoutStrings("widthField") + layoutStrings("heightField"));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The window layout's wiring to rvWindow and rvController, off screen.
 #include "AlbumFile.h"
 #include "AnswerDialog.h"
+#include "WindowRoad.h"
 #include "LogCapture.h"
 #include "MainWindowAssembly.h"
 #include "QtApplication.h"
@@ -30,109 +31,77 @@ namespace {
 // The window on the sample library, not yet started.
 class Assembly : public ::testing::Test {
 protected:
-    Assembly() { toolkit::setBackend(&qtBackend); }
+    Assembly()
+    {
+        toolkit::setBackend(&qtBackend);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    }
     ~Assembly() override { toolkit::setBackend(nullptr); }
     template <typename T = QComboBox> T *widget(const char *name) { return assembly.mainWindow()->findChild<T *>(name); }
+    bool shown(const char *name) { return widget<QWidget>(name)->isVisibleTo(assembly.mainWindow()); }
     // Waits for the album load in progress, if any, to be applied.
     bool loaded() { return QTest::qWaitFor([this] { return !assembly.albumLoader().isLoading(); }); }
+    bool started() { return assembly.awake(), loaded(); }
     QString status() { return assembly.mainWindow()->statusBar()->findChild<QLabel *>()->text(); }
 
     toolkit::QtBackend qtBackend;
+    QTemporaryDir settings;
     SampleHome home;
     gui::MainWindowAssembly assembly;
     rvWindow &window = assembly.window();
 };
 
-TEST_F(Assembly, LayoutTitles)
+// Start-up loads the library; the user's choice of album reaches the window.
+// Becoming active reloads the albums keeping that choice; while the save panel
+// is open, only once the save is over: the document keeps the title the user
+// confirmed.
+TEST_F(Assembly, ChoiceKeptByReloadsOnActivationAfterASave)
 {
-    EXPECT_EQ(titlesOf(widget("frameRatePopup")).value(0), "29.97");
-    EXPECT_EQ(titlesOf(widget("transitionPopup")).indexOf("(random)"), widget("transitionPopup")->count() - 1);
-}
-
-// Start-up loads the library; the user's choice of album reaches the window,
-// and becoming active reloads the albums keeping that choice.
-TEST_F(Assembly, StartUpChoiceAndReloads)
-{
-    assembly.awake();
-    ASSERT_TRUE(loaded());
+    ASSERT_TRUE(started());
     QComboBox *albums = widget("albumPopup");
     albums->setFocus();
     QTest::keyClick(albums, Qt::Key_Down);
     EXPECT_EQ(window.getSlideShowTitle(), kSampleAlbums[1]);
-
-    ASSERT_TRUE(home.renameAlbum(kSampleAlbums[0], "Seaside"));
-    emit qApp->applicationStateChanged(Qt::ApplicationActive);
-    ASSERT_TRUE(loaded());
-    EXPECT_EQ(albums->itemText(0), "Seaside");
-    EXPECT_EQ(albums->currentText(), kSampleAlbums[1]);
-    EXPECT_FALSE(QApplication::overrideCursor()); // the wait cursor is gone again
-}
-
-// Button, menu item and shortcut each run the save panel and write the
-// document where it says.
-TEST_F(Assembly, SaveByButtonMenuItemAndShortcut)
-{
-    assembly.awake();
-    ASSERT_TRUE(loaded());
-    assembly.mainWindow()->show();
-    QApplication::setActiveWindow(assembly.mainWindow());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(assembly.mainWindow()));
-    const std::pair<QString, std::function<void()>> ways[] = {
-        {"button", [&] { QTest::mouseClick(widget<QPushButton>("saveButton"), Qt::LeftButton); }},
-        {"menu", [&] { widget<QAction>("saveAction")->trigger(); }},
-        {"shortcut", [&] { QTest::keySequence(assembly.mainWindow(), QKeySequence::Save); }}};
-    for (const auto &[way, save] : ways) {
-        widget<QLineEdit>("titleField")->setText("By " + way);
-        qputenv(toolkit::kSavePanelScriptVariable, QFile::encodeName(home.desktop() + "/" + way));
-        save();
-        qunsetenv(toolkit::kSavePanelScriptVariable);
-        EXPECT_EQ(documentAt(home.desktop() + "/" + way + ".json")["sequence"]["projectName"], "By " + way);
-    }
-}
-
-// An activation while the save panel is open reloads only once the save is
-// over: the document keeps the title the user confirmed.
-TEST_F(Assembly, ActivationDuringASaveReloadsAfterIt)
-{
-    assembly.awake();
-    ASSERT_TRUE(loaded());
     widget<QLineEdit>("titleField")->setText("Typed title");
     answerDialog([&](QFileDialog *dialog) {
         home.renameAlbum(kSampleAlbums[0], "Seaside");
         emit qApp->applicationStateChanged(Qt::ApplicationActive);
+        EXPECT_TRUE(loaded()); // a load started now would end before the save
         typeFileName(dialog, home.desktop() + "/during.json");
     });
     widget<QPushButton>("saveButton")->click();
     EXPECT_EQ(documentAt(home.desktop() + "/during.json")["sequence"]["projectName"], "Typed title");
     ASSERT_TRUE(loaded());
-    EXPECT_EQ(window.getSlideShowTitle(), "Seaside");
+    EXPECT_EQ(albums->itemText(0), "Seaside");
+    EXPECT_EQ(albums->currentText(), kSampleAlbums[1]);
+    EXPECT_EQ(window.getSlideShowTitle(), kSampleAlbums[1]);
+    EXPECT_FALSE(QApplication::overrideCursor()); // the wait cursor is gone again
 }
 
 // The line below the album popup follows every album choice and reload; the
 // list behind "Show…" names each photo without an image file.
 TEST_F(Assembly, OverviewOfTheChosenAlbum)
 {
-    assembly.awake();
-    ASSERT_TRUE(loaded());
+    ASSERT_TRUE(started());
     EXPECT_EQ(assembly.overviewText(), "5 photos · 1 without an image file\n1 has no image path");
     QComboBox *albums = widget("albumPopup");
     albums->setFocus();
     QTest::keyClick(albums, Qt::Key_Down);
     EXPECT_EQ(assembly.overviewText(), "4 photos · 1 without an image file\n1 file is missing");
-    EXPECT_TRUE(widget<QPushButton>("showPhotosButton")->isVisibleTo(assembly.mainWindow()));
+    EXPECT_TRUE(shown("showPhotosButton"));
 
     widget<QPushButton>("showPhotosButton")->click();
     ASSERT_TRUE(assembly.photosDialog());
     const QString listed = assembly.photosDialog()->findChild<QPlainTextEdit *>()->toPlainText();
-    EXPECT_TRUE(listed.endsWith("The glacier\t" + home.dir.path() + "/Pictures/iPhoto Library/Originals/glacier.jpg"))
+    EXPECT_TRUE(listed.endsWith("The glacier\t" + home.path() + "/Pictures/iPhoto Library/Originals/glacier.jpg"))
         << listed.toStdString();
 
     // The missing file appears: a reload counts it, the open list follows.
-    QFile(home.dir.path() + "/Pictures/iPhoto Library/Originals/glacier.jpg").open(QIODevice::WriteOnly);
+    QFile(home.path() + "/Pictures/iPhoto Library/Originals/glacier.jpg").open(QIODevice::WriteOnly);
     assembly.reload();
     ASSERT_TRUE(loaded());
     EXPECT_EQ(assembly.overviewText(), "4 photos");
-    EXPECT_FALSE(widget<QPushButton>("showPhotosButton")->isVisibleTo(assembly.mainWindow()));
+    EXPECT_FALSE(shown("showPhotosButton"));
     EXPECT_EQ(assembly.photosDialog()->findChild<QPlainTextEdit *>()->toPlainText(), "");
 }
 
@@ -140,21 +109,15 @@ TEST_F(Assembly, OverviewOfTheChosenAlbum)
 // lookup still running.
 TEST_F(Assembly, BigAlbumFilesLookedForOffTheGuiThread)
 {
-    const QString library = home.dir.filePath("Big Library");
+    const QString library = home.filePath("Big Library");
     QStringList keys;
     fixtures::AlbumFile file;
-    ASSERT_TRUE(QDir().mkpath(library));
     for (int i = 0; i < 300; ++i) {
         const QString path = library + "/" + QString::number(i) + ".jpg";
-        keys << QString::number(i);
-        file.image(keys.last(), path);
-        if (i != 150)
-            QFile(path).open(QIODevice::WriteOnly);
+        file.image(keys.emplace_back(QString::number(i)), path);
+        ASSERT_TRUE(i == 150 || fixtures::writeBytes(path, "")); // photo 150 is missing
     }
-    QFile albumFile(library + "/AlbumData.xml");
-    ASSERT_TRUE(albumFile.open(QIODevice::WriteOnly));
-    albumFile.write(file.album("Big", keys).album("Small", {"1"}).xml());
-    albumFile.close();
+    ASSERT_TRUE(fixtures::writeBytes(library + "/AlbumData.xml", file.album("Big", keys).album("Small", {"1"}).xml()));
 
     // The workers are held busy until the pending overview has been seen.
     QSemaphore hold;
@@ -188,13 +151,10 @@ TEST_F(Assembly, HugeAlbumIsCountedASliceAtATime)
     QStringList keys;
     fixtures::AlbumFile file;
     for (int i = 0; i < 9000; ++i)
-        file.image(keys.emplace_back(QString::number(i)), home.dir.filePath("gone.jpg"));
-    QFile albumFile(home.dir.filePath("Huge.xml"));
-    ASSERT_TRUE(albumFile.open(QIODevice::WriteOnly) && albumFile.write(file.album("Huge", keys).album("One", {"1"}).xml()) > 0);
-    albumFile.close();
-    assembly.chooseStartLibrary(albumFile.fileName());
-    assembly.awake();
-    ASSERT_TRUE(loaded());
+        file.image(keys.emplace_back(QString::number(i)), home.filePath("gone.jpg"));
+    ASSERT_TRUE(fixtures::writeBytes(home.filePath("Huge.xml"), file.album("Huge", keys).album("One", {"1"}).xml()));
+    assembly.chooseStartLibrary(home.filePath("Huge.xml"));
+    ASSERT_TRUE(started());
     EXPECT_TRUE(assembly.countingAlbum());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.countingAlbum() && !assembly.overviewPending(); }));
     EXPECT_EQ(assembly.overviewText(), "9000 photos · 9000 without an image file\n9000 files are missing");
@@ -212,33 +172,30 @@ TEST_F(Assembly, HugeAlbumIsCountedASliceAtATime)
 }
 
 // Where the album file is looked for: the command line's library for one run,
-// else the remembered choice, else the default; and what the window says
-// when there is none.
+// else the remembered choice (opened from the menu), else the default; and
+// what the window says when there is none.
 TEST_F(Assembly, LibraryLocation)
 {
-    QTemporaryDir settings;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-    const QString defaultFile = home.dir.path() + "/Pictures/iPhoto Library/AlbumData.xml";
+    const QString defaultFile = home.path() + "/Pictures/iPhoto Library/AlbumData.xml";
     // The sample library's album file moved to a folder of its own.
-    const QString moved = home.dir.filePath("Elsewhere/My Library");
+    const QString moved = home.filePath("Elsewhere/My Library");
     ASSERT_TRUE(QDir().mkpath(moved) && QFile::rename(defaultFile, moved + "/AlbumData.xml"));
 
     assembly.chooseStartLibrary(QString());
     EXPECT_EQ(window.albumFilePath(), defaultFile);
-    assembly.awake();
-    ASSERT_TRUE(loaded());
-    EXPECT_EQ(assembly.overviewText(), "No photo library at " + home.dir.path() + "/Pictures/iPhoto Library");
-    EXPECT_TRUE(widget<QPushButton>("chooseLibraryButton")->isVisibleTo(assembly.mainWindow()));
+    ASSERT_TRUE(started());
+    EXPECT_EQ(assembly.overviewText(), "No photo library at " + home.path() + "/Pictures/iPhoto Library");
+    EXPECT_TRUE(shown("chooseLibraryButton"));
 
     assembly.openLibrary(moved); // remembered
     ASSERT_TRUE(loaded());
     EXPECT_EQ(titlesOf(widget("albumPopup")), kSampleAlbums);
-    EXPECT_FALSE(widget<QPushButton>("chooseLibraryButton")->isVisibleTo(assembly.mainWindow()));
+    EXPECT_FALSE(shown("chooseLibraryButton"));
 
     // Options relative to the working folder; a path that is no folder is
     // taken as the album file.
-    const QString elsewhere = home.dir.filePath("Elsewhere");
-    const QString notAlbum = home.dir.filePath("Pictures/iPhoto Library/Originals/beach.jpg");
+    const QString elsewhere = home.filePath("Elsewhere");
+    const QString notAlbum = home.filePath("Pictures/iPhoto Library/Originals/beach.jpg");
     const struct { const char *option; QString albumFile, notice; } starts[] = {
         {nullptr, moved + "/AlbumData.xml", ""}, // the remembered choice
         {"Elsewhere", elsewhere + "/AlbumData.xml", "No photo library at " + elsewhere},
@@ -247,7 +204,7 @@ TEST_F(Assembly, LibraryLocation)
         {"Pictures/iPhoto Library/Originals/beach.jpg", notAlbum, "The photo library at " + notAlbum + " could not be read"},
     };
     const QString oldWorkingFolder = QDir::currentPath();
-    QDir::setCurrent(home.dir.path());
+    QDir::setCurrent(home.path());
     for (const auto &start : starts) {
         SCOPED_TRACE(start.option ? start.option : "no option");
         gui::MainWindowAssembly next;
@@ -260,6 +217,22 @@ TEST_F(Assembly, LibraryLocation)
     }
     QDir::setCurrent(oldWorkingFolder);
     EXPECT_EQ(QSettings("slideshow-exporter", "slideshow-exporter").value("library"), moved);
+
+    // File > Open Library… takes an album file itself or a library folder, as
+    // a person opens them: with the file's name typed, or the folder as it is.
+    ASSERT_TRUE(QFile::copy(moved + "/AlbumData.xml", moved + "/Copy.xml"));
+    for (const QString &chosen : {moved + "/Copy.xml", moved}) {
+        SCOPED_TRACE(chosen.toStdString());
+        answerDialog([&](QFileDialog *dialog) {
+            dialog->setDirectory(moved);
+            if (chosen != moved)
+                dialog->findChild<QLineEdit *>("fileNameEdit")->setText("Copy.xml");
+        });
+        widget<QAction>("openLibraryAction")->trigger();
+        ASSERT_TRUE(loaded());
+        EXPECT_EQ(window.libraryLocation().toStdString(), chosen.toStdString());
+        EXPECT_EQ(titlesOf(widget("albumPopup")), kSampleAlbums);
+    }
 
     // Back to the default library, which is gone: the old albums go too.
     widget<QAction>("defaultLibraryAction")->trigger();
@@ -274,37 +247,13 @@ TEST_F(Assembly, LibraryChosenDuringALoadIsLoadedAfterIt)
 {
     QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-    QFile other(home.dir.filePath("Other.xml"));
-    ASSERT_TRUE(other.open(QIODevice::WriteOnly) && other.write(fixtures::AlbumFile().album("Elsewhere", {}).xml()) > 0);
-    other.close();
+    const QString other = home.filePath("Other.xml");
+    ASSERT_TRUE(fixtures::writeBytes(other, fixtures::AlbumFile().album("Elsewhere", {}).xml()));
     assembly.awake();
     ASSERT_TRUE(assembly.albumLoader().isLoading());
-    assembly.openLibrary(other.fileName());
+    assembly.openLibrary(other);
     ASSERT_TRUE(loaded());
     EXPECT_EQ(titlesOf(widget("albumPopup")), QStringList{"Elsewhere"});
-}
-
-// File > Open Library… takes a library folder or an album file itself.
-TEST_F(Assembly, OpenLibraryDialogTakesAFolderOrAnAlbumFile)
-{
-    QTemporaryDir settings;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-    const QString folder = home.dir.filePath("Pictures/iPhoto Library");
-    ASSERT_TRUE(QFile::copy(folder + "/AlbumData.xml", folder + "/Copy.xml"));
-    for (const QString &chosen : {folder, folder + "/Copy.xml"}) {
-        SCOPED_TRACE(chosen.toStdString());
-        // As a person does: Open in the folder as it is, or with the file's
-        // name typed.
-        answerDialog([&](QFileDialog *dialog) {
-            dialog->setDirectory(folder);
-            if (chosen != folder)
-                dialog->findChild<QLineEdit *>("fileNameEdit")->setText(QFileInfo(chosen).fileName());
-        });
-        widget<QAction>("openLibraryAction")->trigger();
-        ASSERT_TRUE(loaded());
-        EXPECT_EQ(window.libraryLocation().toStdString(), chosen.toStdString());
-        EXPECT_EQ(titlesOf(widget("albumPopup")), kSampleAlbums);
-    }
 }
 
 TEST(WindowOptions, LibraryOption)
@@ -321,21 +270,18 @@ TEST(WindowOptions, LibraryOption)
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
         QString error;
         const std::optional<gui::WindowOptions> options = gui::parseWindowOptions(c.arguments, &error);
-        ASSERT_EQ(options.has_value(), c.library.has_value());
-        if (options) {
-            EXPECT_EQ(options->library, *c.library);
-        }
+        EXPECT_EQ(options ? std::optional(options->library) : std::nullopt, c.library);
         EXPECT_EQ(error.isEmpty(), c.library.has_value());
     }
 }
 
 // The keyboard: the focus starts on the album popup and shows; Tab goes
-// through the settings in order; Return or Enter in a field saves; every
-// label has a mnemonic of its own and a buddy.
-TEST_F(Assembly, Keyboard)
+// through the settings in order; button, menu item, shortcut, and Return or
+// Enter in a field each run the save panel and write the document where it
+// says; every label has a mnemonic of its own and a buddy.
+TEST_F(Assembly, KeyboardAndWaysToSave)
 {
-    assembly.awake();
-    ASSERT_TRUE(loaded());
+    ASSERT_TRUE(started());
     assembly.mainWindow()->show();
     QApplication::setActiveWindow(assembly.mainWindow());
     ASSERT_TRUE(QTest::qWaitForWindowActive(assembly.mainWindow()));
@@ -351,13 +297,19 @@ TEST_F(Assembly, Keyboard)
                                   "transitionPopup", "frameRatePopup", "widthField", "heightField",
                                   "newProjectCheckBox", "saveButton"}));
 
-    for (const auto &[field, key] : {std::pair{"titleField", Qt::Key_Return}, std::pair{"heightField", Qt::Key_Enter}}) {
-        widget<QLineEdit>("titleField")->setText(field);
-        qputenv(toolkit::kSavePanelScriptVariable, QFile::encodeName(home.desktop() + "/" + field));
-        QTest::keyClick(widget<QLineEdit>(field), key);
-        qunsetenv(toolkit::kSavePanelScriptVariable);
-        EXPECT_EQ(documentAt(home.desktop() + "/" + field + ".json")["sequence"]["projectName"], field);
+    const std::pair<QString, std::function<void()>> ways[] = {
+        {"button", [&] { QTest::mouseClick(widget<QPushButton>("saveButton"), Qt::LeftButton); }},
+        {"menu", [&] { widget<QAction>("saveAction")->trigger(); }},
+        {"shortcut", [&] { QTest::keySequence(assembly.mainWindow(), QKeySequence::Save); }},
+        {"Return", [&] { QTest::keyClick(widget<QLineEdit>("titleField"), Qt::Key_Return); }},
+        {"Enter", [&] { QTest::keyClick(widget<QLineEdit>("heightField"), Qt::Key_Enter); }}};
+    for (const auto &[way, save] : ways) {
+        widget<QLineEdit>("titleField")->setText("By " + way);
+        qputenv(toolkit::kSavePanelScriptVariable, QFile::encodeName(home.desktop() + "/" + way));
+        save();
+        EXPECT_EQ(documentAt(home.desktop() + "/" + way + ".json")["sequence"]["projectName"], "By " + way);
     }
+    qunsetenv(toolkit::kSavePanelScriptVariable);
 
     QMap<QChar, QString> mnemonics{{'F', "File menu"}};
     auto claim = [&](const QString &text, const QString &owner) {
@@ -380,11 +332,20 @@ TEST_F(Assembly, Keyboard)
     EXPECT_EQ(mnemonics.size(), 13);
 }
 
-// Shrunk as far as it goes, the window still shows every setting whole.
-TEST_F(Assembly, TooSmallAWindowKeepsEverySetting)
+// The layout's choices and defaults, which the command line offers too: the
+// frame rate popup starts at 29.97, the random transition comes last. Shrunk
+// as far as it goes, the window still shows every setting whole.
+TEST_F(Assembly, LayoutChoicesAndTooSmallAWindow)
 {
-    assembly.awake();
-    ASSERT_TRUE(loaded());
+    EXPECT_EQ(titlesOf(widget("frameRatePopup")).value(0), "29.97");
+    EXPECT_EQ(titlesOf(widget("frameRatePopup")), cli::Layout::frameRateTitles());
+    EXPECT_EQ(titlesOf(widget("transitionPopup")), cli::Layout::transitionTitles());
+    EXPECT_EQ(titlesOf(widget("transitionPopup")).indexOf("(random)"), widget("transitionPopup")->count() - 1);
+    const auto text = [&](const char *name) { return widget<QLineEdit>(name)->text(); };
+    EXPECT_EQ(QStringList({text("clipDurationField"), text("transitionDurationField"), text("widthField"), text("heightField")}),
+              QStringList({cli::Layout::clipDuration(), cli::Layout::transitionDuration(), cli::Layout::width(),
+                           cli::Layout::height()}));
+    ASSERT_TRUE(started());
     assembly.mainWindow()->show();
     assembly.mainWindow()->resize(1, 1);
     QApplication::processEvents();
@@ -444,12 +405,9 @@ TEST_F(Assembly, BackgroundLoadAppliesLikeTheLoadOnOneThread)
 // popup and title as they were. Quitting during a load stops its worker.
 TEST_F(Assembly, FailedAndAbandonedBackgroundLoads)
 {
-    assembly.awake();
-    ASSERT_TRUE(loaded());
-    const QString albumFile = home.dir.filePath("Pictures/iPhoto Library/AlbumData.xml");
-    QFile file(albumFile);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("<plist><dict>") > 0);
-    file.close();
+    ASSERT_TRUE(started());
+    const QString albumFile = home.filePath("Pictures/iPhoto Library/AlbumData.xml");
+    ASSERT_TRUE(fixtures::writeBytes(albumFile, "<plist><dict>"));
     fixtures::LogCapture log;
     emit qApp->applicationStateChanged(Qt::ApplicationActive);
     ASSERT_TRUE(loaded());
@@ -460,9 +418,8 @@ TEST_F(Assembly, FailedAndAbandonedBackgroundLoads)
     EXPECT_EQ(window.getSlideShowTitle(), kSampleAlbums[0]);
 
     // A file of some megabytes keeps the worker busy while the window goes.
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("<plist><array>" + QByteArray("<string>photo</string>\n").repeated(200000) + "</array></plist>");
-    file.close();
+    ASSERT_TRUE(fixtures::writeBytes(albumFile, "<plist><array>" + QByteArray("<string>photo</string>\n").repeated(200000)
+                                                    + "</array></plist>"));
     auto other = std::make_unique<gui::MainWindowAssembly>();
     other->awake();
     EXPECT_TRUE(other->albumLoader().isLoading());

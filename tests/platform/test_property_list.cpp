@@ -1,11 +1,10 @@
 #include "Files.h"
 #include "PropertyList.h"
+#include "TemporaryHome.h"
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <cstring>
 #include <iterator>
@@ -62,19 +61,24 @@ const char kAlbumBody[] = R"(<dict><key>Archive Path</key><string>/Users/example
     <key>4</key><dict><key>Rating</key><integer>1</integer><key>Caption</key><string/>
       <key>Rating</key><integer>2</integer></dict></dict></dict>)";
 
-// The values the window reads of an album file.
-PropertyListReadOptions albumKeysOnly()
+// The values the window reads of an album file, with the other options given.
+PropertyListReadOptions albumKeysOnly(PropertyListReadOptions options = {})
 {
-    PropertyListReadOptions options;
-    options.keepOnly = {
-    {"List of Albums", "*", "AlbumName"}, {"List of Albums", "*", "KeyList"},
-    {"Master Image List", "*", "ImagePath"}, {"Master Image List", "*", "Caption"}};
+    options.keepOnly = {{"List of Albums", "*", "AlbumName"}, {"List of Albums", "*", "KeyList"},
+                        {"Master Image List", "*", "ImagePath"}, {"Master Image List", "*", "Caption"}};
     return options;
 }
 
+// Writes the bytes to AlbumData.xml in a temporary folder.
+struct AlbumDataFile {
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("AlbumData.xml"));
+    bool write(const QByteArray &bytes) const { return fixtures::writeBytes(path, bytes); }
+};
+
 } // namespace
 
-TEST(PropertyList, AlbumFileBecomesTreeWithKindsAndOrder)
+TEST(PropertyList, AlbumFileBecomesTreeWithKindsOrderAndExactStrings)
 {
     EXPECT_EQ(dump(propertyListFromData(plist(kAlbumBody))), "{Archive Path:\"/Users/example/Pictures/iPhoto Library\",List of Albums:["
                           "{AlbumId:999000,AlbumName:\"Trips & Tours\",Master:true,KeyList:[\"17\",\"4\"]},"
@@ -89,13 +93,10 @@ TEST(PropertyList, AlbumFileBecomesTreeWithKindsAndOrder)
     EXPECT_EQ(dump(propertyListFromData(plist("<array><string>a</string></array>"), nullptr, {}, albumKeysOnly())), "[]");
     EXPECT_EQ(dump(propertyListFromData(nested(kMaxPropertyListDepth))),
               std::string(kMaxPropertyListDepth, '[') + std::string(kMaxPropertyListDepth, ']'));
-}
 
-// Parsed strings are stored one byte a character when they fit in Latin-1 and
-// as UTF-16 otherwise: each equals the same text made from a QString and no
-// text of another width.
-TEST(PropertyList, StringsOfEveryWidthReadBackExactly)
-{
+    // Parsed strings are stored one byte a character when they fit in Latin-1
+    // and as UTF-16 otherwise: each equals the same text made from a QString
+    // and no text of another width.
     const QString texts[] = {"", "ASCII only", "Caf\u00e9 \u00ff", "Caf\u00e9 \u20ac", "\u6771\u4eac \U0001F600", "Cafe\u0301"};
     QByteArray xml = "<array>";
     for (const QString &text : texts)
@@ -145,10 +146,7 @@ TEST(PropertyList, HostileInputGivesNoValueAndOneLineErrorWithPosition)
         EXPECT_TRUE(shape.match(error).hasMatch()) << error.toStdString();
         EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
         QString lightError; // building only the album keys fails alike
-        PropertyListReadOptions light = albumKeysOnly();
-        light.sliceBytes = small.sliceBytes;
-        light.maxTokenBytes = small.maxTokenBytes;
-        EXPECT_TRUE(propertyListFromData(c.data, &lightError, QStringLiteral("AlbumData.xml"), light).isNone());
+        EXPECT_TRUE(propertyListFromData(c.data, &lightError, QStringLiteral("AlbumData.xml"), albumKeysOnly(small)).isNone());
         EXPECT_EQ(lightError, error);
     }
 }
@@ -165,12 +163,10 @@ TEST(PropertyListFile, ManyRecordsReadBackRightAndShareRepeatedTexts)
                 "<key>Caption</key><string>IMG_" + QByteArray::number(i) + "</string><key>Rating</key><integer>"
                 + QByteArray::number(i % 3000 * 16 - 7) + "</integer></dict>";
     const QByteArray bytes = plist(body + "</dict>"); // a few megabytes, read in slices
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("AlbumData.xml"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush());
+    const AlbumDataFile file;
+    ASSERT_TRUE(file.write(bytes));
     QString error = QStringLiteral("stale");
-    const Value root = propertyListFromFile(path, &error);
+    const Value root = propertyListFromFile(file.path, &error);
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
     ASSERT_EQ(root.count(), kRecords);
     EXPECT_TRUE(root == propertyListFromData(bytes));
@@ -200,31 +196,26 @@ TEST(PropertyListFile, LongTokensTakeFewSlicesWhereverTheyAre)
         plist("<array><true a=\"" + filler + "\"/></array>"),
         plist("<array><true/></array>") + "<!--" + filler + "-->",
     };
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("AlbumData.xml"));
-    PropertyListReadOptions options;
+    const AlbumDataFile file;
     int slices = 0;
+    PropertyListReadOptions options;
     options.progress = [&slices](qint64, qint64) { ++slices; };
     options.sliceBytes = 256;
-    const auto write = [&path](const QByteArray &bytes) {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-    };
     for (const QByteArray &bytes : files) {
         SCOPED_TRACE(bytes.left(300).toStdString());
-        ASSERT_TRUE(write(bytes));
+        ASSERT_TRUE(file.write(bytes));
         slices = 0;
         QString error;
-        EXPECT_EQ(dump(propertyListFromFile(path, &error, QString(), options)), "[true]") << error.toStdString();
+        EXPECT_EQ(dump(propertyListFromFile(file.path, &error, QString(), options)), "[true]") << error.toStdString();
         EXPECT_LT(slices, 30); // 782 slices of 256 bytes
     }
     // The slices after a long token go back to the start of the parser's
     // buffer: what follows still reads right.
     const QByteArray after = plist("<array><!--" + filler + "-->" + QByteArray("<true/><false/>").repeated(5000) + "</array>");
-    ASSERT_TRUE(write(after));
+    ASSERT_TRUE(file.write(after));
     const Value expected = propertyListFromData(after);
     ASSERT_EQ(expected.count(), 10000);
-    EXPECT_TRUE(propertyListFromFile(path, nullptr, QString(), options) == expected);
+    EXPECT_TRUE(propertyListFromFile(file.path, nullptr, QString(), options) == expected);
 }
 
 // Anything but a regular file is refused at once, without blocking: a named

@@ -37,15 +37,13 @@ TEST(Settings, FrameRateAndDurationsInFrames)
         ui.clipDuration.setStringValue(c.clip);
         ui.transitionDuration.setStringValue(c.transition);
         rvWindow &window = ui.window;
-        EXPECT_EQ(window.getTimebase(), QString::number(c.fps));
-        EXPECT_EQ(window.getNTSCRate(), c.ntsc ? "TRUE" : "FALSE");
-        EXPECT_EQ(window.getSeqPreset(), c.ntsc ? "DV NTSC 48 kHz" : "DV PAL 48 kHz");
-        EXPECT_EQ(window.getClipDuration(), c.clipFrames);
-        EXPECT_EQ(window.getTransDuration(), Value::integer(c.transitionFrames));
-        EXPECT_EQ(window.getMediaDuration(), QString::number(c.media));
         int32_t out = 12345;
-        EXPECT_EQ(window.getMediaIn(&out), QString::number(c.transitionFrames));
-        EXPECT_EQ(out, c.mediaInOut);
+        const QString in = window.getMediaIn(&out);
+        EXPECT_EQ(QStringList({window.getTimebase(), window.getNTSCRate(), window.getSeqPreset(), window.getMediaDuration(), in}),
+                  QStringList({QString::number(c.fps), c.ntsc ? "TRUE" : "FALSE", c.ntsc ? "DV NTSC 48 kHz" : "DV PAL 48 kHz",
+                               QString::number(c.media), QString::number(c.transitionFrames)}));
+        EXPECT_EQ(std::pair(window.getClipDuration(), out), std::pair(c.clipFrames, c.mediaInOut));
+        EXPECT_EQ(window.getTransDuration(), Value::integer(c.transitionFrames));
     }
     rvWindow bare; // a layout without controls: zero or no string
     EXPECT_EQ(bare.getMediaDuration(), "0");

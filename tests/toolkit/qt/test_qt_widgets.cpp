@@ -57,7 +57,7 @@ TEST(QtSavePanel, DialogOpensInTheFolderWithTheProposedName)
 {
     SampleHome home(false);
     QTemporaryDir dir;
-    for (const auto &[folder, expected] : {std::pair{dir.path(), dir.path()}, {"/no/such", home.dir.path()}}) {
+    for (const auto &[folder, expected] : {std::pair{dir.path(), dir.path()}, {"/no/such", home.path()}}) {
         toolkit::QtSavePanel panel;
         panel.setRequiredFileType("json");
         answerDialog([&](QFileDialog *dialog) {
