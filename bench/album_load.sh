@@ -13,18 +13,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=${2:-5}
-build=${BUILD_DIR:-build-bench}
-timer=/usr/bin/time
-if [[ ! -x $timer ]]; then
-  echo "album_load.sh: $timer is missing (apt-get install time)" >&2
-  exit 1
-fi
+source bench/common.sh
+require_gnu_time
 
-if [[ ! -x "$build/bench/bench_album_load" ]]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DSLIDESHOW_BUILD_GUI=OFF -DSLIDESHOW_BUILD_TESTS=OFF -DSLIDESHOW_BUILD_BENCH=ON >/dev/null
-  cmake --build "$build" --target bench_album_load >/dev/null
-fi
+build_if_missing bench_album_load -DSLIDESHOW_BUILD_GUI=OFF
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -50,9 +42,6 @@ for ((i = 0; i < runs; i++)); do
   measure python3 -c 'import plistlib, sys; plistlib.load(open(sys.argv[1], "rb"))' "$album" >>"$work/python"
 done
 
-median() { # column of a file
-  sort -g -k"$2","$2" "$1" | awk -v c="$2" '{ v[NR] = $c } END { print v[int((NR + 1) / 2)] }'
-}
 
 printf 'album file: %s, %.1f MB, %d runs each (medians)\n\n' "$album" "$(awk -v b="$bytes" 'BEGIN { print b / 1048576 }')" "$runs"
 printf '| %-28s | %8s | %8s | %12s | %12s |\n' "loader" "wall s" "CPU s" "max RSS MB" "RSS / file"

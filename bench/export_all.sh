@@ -14,12 +14,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=${1:-5}
-build=${BUILD_DIR:-build-bench}
-timer=/usr/bin/time
-if [[ ! -x $timer ]]; then
-  echo "export_all.sh: $timer is missing (apt-get install time)" >&2
-  exit 1
-fi
+source bench/common.sh
+require_gnu_time
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSLIDESHOW_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target slideshow-exporter >/dev/null
 program=$build/src/gui/slideshow-exporter
@@ -47,9 +43,6 @@ done
 files=$(find "$work/out" -name '*.json' | wc -l)
 output=$(du -sb "$work/out" | cut -f1)
 
-median() { # column of a file
-  sort -g -k"$2","$2" "$1" | awk -v c="$2" '{ v[NR] = $c } END { print v[int((NR + 1) / 2)] }'
-}
 
 printf 'album file: %.1f MB, %d files written (%.1f MB), %d runs each (medians)\n\n' \
   "$(awk -v b="$bytes" 'BEGIN { print b / 1048576 }')" "$files" "$(awk -v b="$output" 'BEGIN { print b / 1048576 }')" "$runs"

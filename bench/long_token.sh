@@ -18,18 +18,10 @@ cd "$(dirname "$0")/.."
 
 runs=${1:-5}
 pad_mb=${PAD_MB:-256}
-build=${BUILD_DIR:-build-bench}
-timer=/usr/bin/time
-if [[ ! -x $timer ]]; then
-  echo "long_token.sh: $timer is missing (apt-get install time)" >&2
-  exit 1
-fi
+source bench/common.sh
+require_gnu_time
 
-if [[ ! -x "$build/bench/bench_long_token" ]]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DSLIDESHOW_BUILD_GUI=OFF -DSLIDESHOW_BUILD_TESTS=OFF -DSLIDESHOW_BUILD_BENCH=ON >/dev/null
-  cmake --build "$build" --target bench_long_token >/dev/null
-fi
+build_if_missing bench_long_token -DSLIDESHOW_BUILD_GUI=OFF
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -78,9 +70,6 @@ for ((i = 0; i < runs; i++)); do
   measure "$build/bench/bench_long_token" "$work/middle.xml" "$token_mb" >>"$work/t-middle"
 done
 
-median() { # column of a file
-  sort -g -k"$2","$2" "$1" | awk -v c="$2" '{ v[NR] = $c } END { print v[int((NR + 1) / 2)] }'
-}
 
 printf 'files of %s MB padding (%.1f MB each), %d runs each (medians)\n\n' "$pad_mb" \
   "$(awk -v b="$(stat -c %s "$work/one.xml")" 'BEGIN { print b / 1048576 }')" "$runs"
