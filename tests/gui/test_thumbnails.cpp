@@ -4,6 +4,7 @@
 #include "MainWindowAssembly.h"
 #include "QtBackend.h"
 #include "SampleHome.h"
+#include "TemporaryHome.h"
 #include "ThumbnailGrid.h"
 
 #include <QApplication>
@@ -33,17 +34,11 @@ QString writeImage(const QTemporaryDir &dir, const QString &name, QSize size, QC
     return path;
 }
 
+// Writes the bytes into the folder; the file's path.
 QString writeBytes(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
 {
-    QFile file(dir.filePath(name));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    return file.fileName();
-}
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    EXPECT_TRUE(fixtures::writeBytes(dir.filePath(name), bytes));
+    return dir.filePath(name);
 }
 
 long peakMegabytes()
@@ -78,7 +73,7 @@ TEST(Thumbnails, PicturesAndMissingPictures)
 {
     QTemporaryDir dir;
     const QString jpeg = writeImage(dir, "wide.jpg", QSize(640, 480), Qt::red);
-    const QByteArray jpegBytes = bytesOf(jpeg);
+    const QByteArray jpegBytes = fixtures::readBytes(jpeg);
     const struct {
         QString path;
         State state;
