@@ -38,11 +38,15 @@ protected:
     }
     ~Assembly() override { toolkit::setBackend(nullptr); }
     template <typename T = QComboBox> T *widget(const char *name) { return assembly.mainWindow()->findChild<T *>(name); }
+    QComboBox *albums() { return widget("albumPopup"); }
     bool shown(const char *name) { return widget<QWidget>(name)->isVisibleTo(assembly.mainWindow()); }
     // Waits for the album load in progress, if any, to be applied.
     bool loaded() { return QTest::qWaitFor([this] { return !assembly.albumLoader().isLoading(); }); }
     bool started() { return assembly.awake(), loaded(); }
     QString status() { return assembly.mainWindow()->statusBar()->findChild<QLabel *>()->text(); }
+    // The user moves the album popup to the next album with the keyboard.
+    void chooseNextAlbum() { albums()->setFocus(), QTest::keyClick(albums(), Qt::Key_Down); }
+    bool counted() { return QTest::qWaitFor([&] { return !assembly.countingAlbum() && !assembly.overviewPending(); }); }
 
     toolkit::QtBackend qtBackend;
     QTemporaryDir settings;
@@ -58,9 +62,7 @@ protected:
 TEST_F(Assembly, ChoiceKeptByReloadsOnActivationAfterASave)
 {
     ASSERT_TRUE(started());
-    QComboBox *albums = widget("albumPopup");
-    albums->setFocus();
-    QTest::keyClick(albums, Qt::Key_Down);
+    chooseNextAlbum();
     EXPECT_EQ(window.getSlideShowTitle(), kSampleAlbums[1]);
     widget<QLineEdit>("titleField")->setText("Typed title");
     answerDialog([&](QFileDialog *dialog) {
@@ -72,8 +74,8 @@ TEST_F(Assembly, ChoiceKeptByReloadsOnActivationAfterASave)
     widget<QPushButton>("saveButton")->click();
     EXPECT_EQ(documentAt(home.desktop() + "/during.json")["sequence"]["projectName"], "Typed title");
     ASSERT_TRUE(loaded());
-    EXPECT_EQ(albums->itemText(0), "Seaside");
-    EXPECT_EQ(albums->currentText(), kSampleAlbums[1]);
+    EXPECT_EQ(albums()->itemText(0), "Seaside");
+    EXPECT_EQ(albums()->currentText(), kSampleAlbums[1]);
     EXPECT_EQ(window.getSlideShowTitle(), kSampleAlbums[1]);
     EXPECT_FALSE(QApplication::overrideCursor()); // the wait cursor is gone again
 }
@@ -84,9 +86,7 @@ TEST_F(Assembly, OverviewOfTheChosenAlbum)
 {
     ASSERT_TRUE(started());
     EXPECT_EQ(assembly.overviewText(), "5 photos · 1 without an image file\n1 has no image path");
-    QComboBox *albums = widget("albumPopup");
-    albums->setFocus();
-    QTest::keyClick(albums, Qt::Key_Down);
+    chooseNextAlbum();
     EXPECT_EQ(assembly.overviewText(), "4 photos · 1 without an image file\n1 file is missing");
     EXPECT_TRUE(shown("showPhotosButton"));
 
@@ -136,9 +136,7 @@ TEST_F(Assembly, BigAlbumFilesLookedForOffTheGuiThread)
 
     assembly.reload();
     ASSERT_TRUE(loaded());
-    QComboBox *albums = widget("albumPopup");
-    albums->setFocus();
-    QTest::keyClick(albums, Qt::Key_Down);
+    chooseNextAlbum();
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents(); // the old lookup's answer arrives, and is dropped
     EXPECT_EQ(assembly.overviewText(), "1 photo");
@@ -156,16 +154,14 @@ TEST_F(Assembly, HugeAlbumIsCountedASliceAtATime)
     assembly.chooseStartLibrary(home.filePath("Huge.xml"));
     ASSERT_TRUE(started());
     EXPECT_TRUE(assembly.countingAlbum());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.countingAlbum() && !assembly.overviewPending(); }));
+    ASSERT_TRUE(counted());
     EXPECT_EQ(assembly.overviewText(), "9000 photos · 9000 without an image file\n9000 files are missing");
     EXPECT_EQ(assembly.thumbnailGrid()->model()->rowCount(), 9000);
 
     assembly.reload(); // the same file: shown again, and counted again
     ASSERT_TRUE(loaded() && assembly.countingAlbum());
-    QComboBox *albums = widget("albumPopup");
-    albums->setFocus();
-    QTest::keyClick(albums, Qt::Key_Down);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.countingAlbum() && !assembly.overviewPending(); }));
+    chooseNextAlbum();
+    ASSERT_TRUE(counted());
     QCoreApplication::processEvents();
     EXPECT_EQ(assembly.overviewText(), "1 photo · 1 without an image file\n1 file is missing");
     EXPECT_EQ(assembly.thumbnailGrid()->model()->rowCount(), 1);
@@ -189,7 +185,7 @@ TEST_F(Assembly, LibraryLocation)
 
     assembly.openLibrary(moved); // remembered
     ASSERT_TRUE(loaded());
-    EXPECT_EQ(titlesOf(widget("albumPopup")), kSampleAlbums);
+    EXPECT_EQ(titlesOf(albums()), kSampleAlbums);
     EXPECT_FALSE(shown("chooseLibraryButton"));
 
     // Options relative to the working folder; a path that is no folder is
@@ -231,29 +227,27 @@ TEST_F(Assembly, LibraryLocation)
         widget<QAction>("openLibraryAction")->trigger();
         ASSERT_TRUE(loaded());
         EXPECT_EQ(window.libraryLocation().toStdString(), chosen.toStdString());
-        EXPECT_EQ(titlesOf(widget("albumPopup")), kSampleAlbums);
+        EXPECT_EQ(titlesOf(albums()), kSampleAlbums);
     }
 
     // Back to the default library, which is gone: the old albums go too.
     widget<QAction>("defaultLibraryAction")->trigger();
     ASSERT_TRUE(loaded());
     EXPECT_EQ(window.albumFilePath(), defaultFile);
-    EXPECT_EQ(widget("albumPopup")->count(), 0);
+    EXPECT_EQ(albums()->count(), 0);
     EXPECT_FALSE(QSettings("slideshow-exporter", "slideshow-exporter").contains("library"));
 }
 
 // A library chosen while another is being read: its albums are the ones shown.
 TEST_F(Assembly, LibraryChosenDuringALoadIsLoadedAfterIt)
 {
-    QTemporaryDir settings;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     const QString other = home.filePath("Other.xml");
     ASSERT_TRUE(fixtures::writeBytes(other, fixtures::AlbumFile().album("Elsewhere", {}).xml()));
     assembly.awake();
     ASSERT_TRUE(assembly.albumLoader().isLoading());
     assembly.openLibrary(other);
     ASSERT_TRUE(loaded());
-    EXPECT_EQ(titlesOf(widget("albumPopup")), QStringList{"Elsewhere"});
+    EXPECT_EQ(titlesOf(albums()), QStringList{"Elsewhere"});
 }
 
 TEST(WindowOptions, LibraryOption)
@@ -285,7 +279,7 @@ TEST_F(Assembly, KeyboardAndWaysToSave)
     assembly.mainWindow()->show();
     QApplication::setActiveWindow(assembly.mainWindow());
     ASSERT_TRUE(QTest::qWaitForWindowActive(assembly.mainWindow()));
-    EXPECT_EQ(QApplication::focusWidget(), widget("albumPopup"));
+    EXPECT_EQ(QApplication::focusWidget(), albums());
     EXPECT_TRUE(assembly.mainWindow()->testAttribute(Qt::WA_KeyboardFocusChange));
 
     QStringList order{QApplication::focusWidget()->objectName()};
@@ -385,18 +379,18 @@ TEST_F(Assembly, BackgroundLoadAppliesLikeTheLoadOnOneThread)
     const QString expected = referenceEffects->join(", ");
     ASSERT_TRUE(expected.endsWith("title " + kSampleAlbums[0])) << expected.toStdString();
 
-    QStringList *effects = recordEffects(widget("albumPopup"), widget<QLineEdit>("titleField"));
+    QStringList *effects = recordEffects(albums(), widget<QLineEdit>("titleField"));
     QSignalSpy started(&assembly.albumLoader(), &gui::AlbumLoader::loadingChanged);
     QSignalSpy finished(&assembly.albumLoader(), &gui::AlbumLoader::finished);
     assembly.awake();
     EXPECT_TRUE(effects->isEmpty());
-    EXPECT_FALSE(widget("albumPopup")->isEnabled() || widget<QPushButton>("saveButton")->isEnabled()
+    EXPECT_FALSE(albums()->isEnabled() || widget<QPushButton>("saveButton")->isEnabled()
                  || widget<QAction>("saveAction")->isEnabled());
     emit qApp->applicationStateChanged(Qt::ApplicationActive);
     ASSERT_TRUE(finished.wait());
     EXPECT_EQ(started.size(), 2); // on and off, once
     EXPECT_EQ(effects->join(", "), expected);
-    EXPECT_TRUE(widget("albumPopup")->isEnabled() && widget<QPushButton>("saveButton")->isEnabled()
+    EXPECT_TRUE(albums()->isEnabled() && widget<QPushButton>("saveButton")->isEnabled()
                 && widget<QAction>("saveAction")->isEnabled());
     EXPECT_EQ(status(), QString("4 albums, %1 photos").arg(window.gMasterImageDictList.count()));
 }
@@ -414,7 +408,7 @@ TEST_F(Assembly, FailedAndAbandonedBackgroundLoads)
     ASSERT_EQ(log.count(), 1);
     EXPECT_TRUE(log.lines()[0].startsWith("AlbumData.xml could not be read as a property list: "));
     EXPECT_EQ(status(), log.lines()[0]);
-    EXPECT_EQ(titlesOf(widget("albumPopup")), kSampleAlbums);
+    EXPECT_EQ(titlesOf(albums()), kSampleAlbums);
     EXPECT_EQ(window.getSlideShowTitle(), kSampleAlbums[0]);
 
     // A file of some megabytes keeps the worker busy while the window goes.
