@@ -326,15 +326,13 @@ TEST_F(Assembly, KeyboardAndWaysToSave)
     EXPECT_EQ(mnemonics.size(), 13);
 }
 
-// The layout's choices and defaults, which the command line offers too: the
-// frame rate popup starts at 29.97, the random transition comes last. Shrunk
-// as far as it goes, the window still shows every setting whole.
+// The layout's choices and defaults, which the command line offers too (its
+// tests pin their order: 29.97 first, the random transition last). Shrunk as
+// far as it goes, the window still shows every setting whole.
 TEST_F(Assembly, LayoutChoicesAndTooSmallAWindow)
 {
-    EXPECT_EQ(titlesOf(widget("frameRatePopup")).value(0), "29.97");
     EXPECT_EQ(titlesOf(widget("frameRatePopup")), cli::Layout::frameRateTitles());
     EXPECT_EQ(titlesOf(widget("transitionPopup")), cli::Layout::transitionTitles());
-    EXPECT_EQ(titlesOf(widget("transitionPopup")).indexOf("(random)"), widget("transitionPopup")->count() - 1);
     const auto text = [&](const char *name) { return widget<QLineEdit>(name)->text(); };
     EXPECT_EQ(QStringList({text("clipDurationField"), text("transitionDurationField"), text("widthField"), text("heightField")}),
               QStringList({cli::Layout::clipDuration(), cli::Layout::transitionDuration(), cli::Layout::width(),
