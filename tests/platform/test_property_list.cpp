@@ -69,13 +69,6 @@ PropertyListReadOptions albumKeysOnly(PropertyListReadOptions options = {})
     return options;
 }
 
-// Writes the bytes to AlbumData.xml in a temporary folder.
-struct AlbumDataFile {
-    QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("AlbumData.xml"));
-    bool write(const QByteArray &bytes) const { return fixtures::writeBytes(path, bytes); }
-};
-
 } // namespace
 
 TEST(PropertyList, AlbumFileBecomesTreeWithKindsOrderAndExactStrings)
@@ -163,10 +156,10 @@ TEST(PropertyListFile, ManyRecordsReadBackRightAndShareRepeatedTexts)
                 "<key>Caption</key><string>IMG_" + QByteArray::number(i) + "</string><key>Rating</key><integer>"
                 + QByteArray::number(i % 3000 * 16 - 7) + "</integer></dict>";
     const QByteArray bytes = plist(body + "</dict>"); // a few megabytes, read in slices
-    const AlbumDataFile file;
-    ASSERT_TRUE(file.write(bytes));
+    const fixtures::TemporaryHome home;
+    ASSERT_TRUE(home.writeAlbumFile(bytes));
     QString error = QStringLiteral("stale");
-    const Value root = propertyListFromFile(file.path, &error);
+    const Value root = propertyListFromFile(home.albumFilePath(), &error);
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
     ASSERT_EQ(root.count(), kRecords);
     EXPECT_TRUE(root == propertyListFromData(bytes));
@@ -196,26 +189,26 @@ TEST(PropertyListFile, LongTokensTakeFewSlicesWhereverTheyAre)
         plist("<array><true a=\"" + filler + "\"/></array>"),
         plist("<array><true/></array>") + "<!--" + filler + "-->",
     };
-    const AlbumDataFile file;
+    const fixtures::TemporaryHome home;
     int slices = 0;
     PropertyListReadOptions options;
     options.progress = [&slices](qint64, qint64) { ++slices; };
     options.sliceBytes = 256;
     for (const QByteArray &bytes : files) {
         SCOPED_TRACE(bytes.left(300).toStdString());
-        ASSERT_TRUE(file.write(bytes));
+        ASSERT_TRUE(home.writeAlbumFile(bytes));
         slices = 0;
         QString error;
-        EXPECT_EQ(dump(propertyListFromFile(file.path, &error, QString(), options)), "[true]") << error.toStdString();
+        EXPECT_EQ(dump(propertyListFromFile(home.albumFilePath(), &error, QString(), options)), "[true]") << error.toStdString();
         EXPECT_LT(slices, 30); // 782 slices of 256 bytes
     }
     // The slices after a long token go back to the start of the parser's
     // buffer: what follows still reads right.
     const QByteArray after = plist("<array><!--" + filler + "-->" + QByteArray("<true/><false/>").repeated(5000) + "</array>");
-    ASSERT_TRUE(file.write(after));
+    ASSERT_TRUE(home.writeAlbumFile(after));
     const Value expected = propertyListFromData(after);
     ASSERT_EQ(expected.count(), 10000);
-    EXPECT_TRUE(propertyListFromFile(file.path, nullptr, QString(), options) == expected);
+    EXPECT_TRUE(propertyListFromFile(home.albumFilePath(), nullptr, QString(), options) == expected);
 }
 
 // Anything but a regular file is refused at once, without blocking: a named
