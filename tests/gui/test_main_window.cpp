@@ -312,16 +312,14 @@ TEST_F(Assembly, KeyboardAndWaysToSave)
         EXPECT_FALSE(mnemonics.contains(key)) << owner.toStdString() << " and " << mnemonics[key].toStdString();
         mnemonics[key] = owner;
     };
-    for (QLabel *label : assembly.mainWindow()->findChildren<QLabel *>()) {
+    for (QLabel *label : assembly.mainWindow()->findChildren<QLabel *>())
         if (label->buddy())
             claim(label->text(), label->objectName());
         else
             EXPECT_FALSE(label->text().contains('&')) << label->objectName().toStdString();
-    }
-    for (QAbstractButton *button : assembly.mainWindow()->findChildren<QAbstractButton *>()) {
+    for (QAbstractButton *button : assembly.mainWindow()->findChildren<QAbstractButton *>())
         if (!button->text().isEmpty())
             claim(button->text(), button->objectName());
-    }
     EXPECT_EQ(mnemonics.size(), 13);
 }
 
