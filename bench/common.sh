@@ -27,3 +27,15 @@ build_if_missing() {
 median() {
   sort -g -k"$2","$2" "$1" | awk -v c="$2" '{ v[NR] = $c } END { print v[int((NR + 1) / 2)] }'
 }
+
+# timing_table_header TITLE: the head of a table of wall time, CPU time and
+# peak memory; timing_row LABEL FILE prints the medians of one GNU time log
+# ("wall CPU max-RSS-KB" a line).
+timing_table_header() {
+  printf '| %-32s | %8s | %8s | %12s |\n' "$1" "wall s" "CPU s" "max RSS MB"
+  printf '|%s|%s|%s|%s|\n' "----------------------------------" "----------" "----------" "--------------"
+}
+timing_row() {
+  printf '| %-32s | %8s | %8s | %12.1f |\n' "$1" "$(median "$2" 1)" "$(median "$2" 2)" \
+    "$(awk -v k="$(median "$2" 3)" 'BEGIN { print k / 1024 }')"
+}

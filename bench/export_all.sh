@@ -46,14 +46,9 @@ output=$(du -sb "$work/out" | cut -f1)
 
 printf 'album file: %.1f MB, %d files written (%.1f MB), %d runs each (medians)\n\n' \
   "$(awk -v b="$bytes" 'BEGIN { print b / 1048576 }')" "$files" "$(awk -v b="$output" 'BEGIN { print b / 1048576 }')" "$runs"
-printf '| %-26s | %8s | %8s | %12s |\n' "command" "wall s" "CPU s" "max RSS MB"
-printf '|%s|%s|%s|%s|\n' "----------------------------" "----------" "----------" "--------------"
-row() {
-  printf '| %-26s | %8s | %8s | %12.1f |\n' "$1" "$(median "$2" 1)" "$(median "$2" 2)" \
-    "$(awk -v k="$(median "$2" 3)" 'BEGIN { print k / 1024 }')"
-}
-row "--export-all" "$work/export"
-row "--list-albums (load only)" "$work/list"
+timing_table_header "command"
+timing_row "--export-all" "$work/export"
+timing_row "--list-albums (load only)" "$work/list"
 
 awk -v e="$(median "$work/export" 1)" -v l="$(median "$work/list" 1)" -v n="$files" \
   'BEGIN { printf "\n--export-all takes %.2fx the load alone; %.1f ms per album beyond the load\n", e / l, (e - l) * 1000 / n }'

@@ -73,15 +73,10 @@ done
 
 printf 'files of %s MB padding (%.1f MB each), %d runs each (medians)\n\n' "$pad_mb" \
   "$(awk -v b="$(stat -c %s "$work/one.xml")" 'BEGIN { print b / 1048576 }')" "$runs"
-printf '| %-30s | %8s | %8s | %12s |\n' "file" "wall s" "CPU s" "max RSS MB"
-printf '|%s|%s|%s|%s|\n' "--------------------------------" "----------" "----------" "--------------"
-row() {
-  printf '| %-30s | %8s | %8s | %12.1f |\n' "$1" "$(median "$2" 1)" "$(median "$2" 2)" \
-    "$(awk -v k="$(median "$2" 3)" 'BEGIN { print k / 1024 }')"
-}
-row "one ${pad_mb} MB comment" "$work/t-one"
-row "1 KB comments" "$work/t-many"
-row "$((pad_mb / 4)) MB comment, 1 KB comments" "$work/t-middle"
+timing_table_header "file"
+timing_row "one ${pad_mb} MB comment" "$work/t-one"
+timing_row "1 KB comments" "$work/t-many"
+timing_row "$((pad_mb / 4)) MB comment, 1 KB comments" "$work/t-middle"
 
 awk -v ow="$(median "$work/t-one" 1)" -v mw="$(median "$work/t-many" 1)" \
     -v oc="$(median "$work/t-one" 2)" -v mc="$(median "$work/t-many" 2)" \
