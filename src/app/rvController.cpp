@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -40,7 +41,7 @@ QString renderedText(const Value &document, bool logText)
 // NTSC flag, title, then each photo by index.
 //
 // Without a window there is nothing to export: the result is no value.
-Value rvController::createSlideshowDocument()
+Value rvController::createSlideshowDocument(SlideshowListener *listener)
 {
     rvWindow *window = gWindow;
     if (!window)
@@ -79,6 +80,8 @@ Value rvController::createSlideshowDocument()
     sequence.insert(QStringLiteral("transDuration"), transDuration);
     sequence.insert(QStringLiteral("photoDuration"), photoDuration);
     sequence.insert(QStringLiteral("showStyle"), showStyle);
+    if (listener)
+        listener->sequenceBuilt(sequence);
 
     // A photo without an image file gets no slide; "slideCount" still counts it.
     const QString home = homeFolder();
@@ -96,6 +99,8 @@ Value rvController::createSlideshowDocument()
         slide.insert(nameKey, stringMember(name));
         slide.insert(pathKey, Value::string(abbreviatingWithTildeInPath(path, home)));
         slides.append(slide);
+        if (listener)
+            listener->slideBuilt(slide);
     }
 
     Value document = Value::dictionary(2);
@@ -146,12 +151,29 @@ bool rvController::writeJSONTo(const QString &path)
     return false;
 }
 
+// The project is written while the document is built: the parts of a big
+// album whose photos are known are written on other threads meanwhile.
 QByteArray rvController::createMLTDocument()
 {
-    const Value document = createSlideshowDocument();
-    if (document.isNone())
+    if (!gWindow)
         return QByteArray();
-    return mltXmlFromDocument(document, homeFolder());
+    class Listener final : public SlideshowListener {
+    public:
+        explicit Listener(MltProjectWriter &writer) : m_writer(writer) {}
+        void sequenceBuilt(const Value &sequence) override
+        {
+            // Slides are at most the photos counted.
+            m_writer.begin(sequence, sequence.value(QStringLiteral("slideCount")).toInt());
+        }
+        void slideBuilt(const Value &slide) override { m_writer.addSlide(slide); }
+
+    private:
+        MltProjectWriter &m_writer;
+    };
+    MltProjectWriter writer(homeFolder());
+    Listener listener(writer);
+    Value document = createSlideshowDocument(&listener);
+    return writer.finish(std::move(document));
 }
 
 // The MLT project through the same atomic write as the JSON document. Its
