@@ -476,24 +476,25 @@ QByteArray MltProjectWriter::finish(Value document)
     // The parts not yet handed over, written for the real timeline; then
     // this thread lets go of the document (when the caller handed it over,
     // freeing its tree, a node per value, overlaps the writing) and writes
-    // parts with the other threads.
+    // parts with the other threads. A single part is written here at once,
+    // without a thread.
     for (Part &part : s.parts) {
-        if (!part.timeline) {
-            part.timeline = &timeline;
-            if (s.parts.size() > 1)
-                s.hand(part);
-        }
+        if (part.timeline)
+            continue;
+        part.timeline = &timeline;
+        if (s.parts.size() > 1)
+            s.hand(part);
+        else
+            writePart(part, s.homeFolder);
     }
     document = Value();
     s.close();
+    // Parts written early for a timing the real one does not have (more
+    // slides came than were expected) are written again.
     for (Part &part : s.parts) {
-        // Written early for a timing the real one does not have (more slides
-        // came than were expected): written again.
         const Timeline &used = *part.timeline;
-        if (&used != &timeline && (used.C != timeline.C || used.T != timeline.T || used.tracks != timeline.tracks)) {
+        if (used.C != timeline.C || used.T != timeline.T || used.tracks != timeline.tracks) {
             part.timeline = &timeline;
-            writePart(part, s.homeFolder);
-        } else if (s.parts.size() == 1) {
             writePart(part, s.homeFolder);
         }
     }
