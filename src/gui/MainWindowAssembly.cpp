@@ -295,7 +295,7 @@ void MainWindowAssembly::showSelectedAlbum()
     if (m_window.gPlist.isNone()) {
         ++m_overviewGeneration;
         showLibraryNotice();
-        m_thumbnailGrid->showAlbumOf(m_window); // nothing to show
+        m_thumbnailGrid->showPhotos({});
         return;
     }
     m_counting = AlbumOverview();
@@ -310,8 +310,11 @@ void MainWindowAssembly::countSlice(quint64 generation, int32_t from)
     if (generation != m_albumGeneration)
         return; // another album, or a load, came meanwhile
     const int32_t to = int32_t(std::min<int64_t>(int64_t(from) + kPhotosPerTurn, m_counting.photoCount));
-    countPhotos(m_window, m_counting, from, to);
-    m_countedPhotos += ThumbnailModel::photosOf(m_window, from, to);
+    for (int32_t index = from; index < to; ++index) {
+        const rvWindow::Photo photo = m_window.photoAt(index);
+        countPhoto(m_counting, index, photo);
+        m_countedPhotos.append(ThumbnailModel::Photo::of(photo));
+    }
     if (to < m_counting.photoCount) {
         QTimer::singleShot(0, this, [this, generation, to] { countSlice(generation, to); });
         return;

@@ -39,11 +39,6 @@ ThumbnailGrid::ThumbnailGrid(QWidget *parent) : QListView(parent), m_model(new T
     connect(m_model, &QAbstractItemModel::modelReset, &m_prefetchTimer, qOverload<>(&QTimer::start));
 }
 
-void ThumbnailGrid::showAlbumOf(rvWindow &window)
-{
-    showPhotos(ThumbnailModel::photosOf(window));
-}
-
 void ThumbnailGrid::showPhotos(const QList<ThumbnailModel::Photo> &photos)
 {
     // Other photos start at the top; the same ones (a reload) stay where

@@ -19,8 +19,6 @@ public:
     explicit ThumbnailGrid(QWidget *parent = nullptr);
 
     ThumbnailModel *thumbnailModel() const { return m_model; }
-    // Shows the photos the window lists for its selected album.
-    void showAlbumOf(rvWindow &window);
     void showPhotos(const QList<ThumbnailModel::Photo> &photos);
     // The first and last rows in sight, or (-1, -1) when none is.
     std::pair<int, int> rowsInSight() const;

@@ -1,8 +1,5 @@
 #include "ThumbnailModel.h"
 
-#include "Paths.h"
-#include "rvWindow.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -76,32 +73,6 @@ ThumbnailModel::~ThumbnailModel()
     m_pool.waitForDone();
 }
 
-QList<ThumbnailModel::Photo> ThumbnailModel::photosOf(rvWindow &window)
-{
-    return photosOf(window, 0, window.getFilesCount());
-}
-
-QList<ThumbnailModel::Photo> ThumbnailModel::photosOf(rvWindow &window, int32_t from, int32_t to)
-{
-    QList<Photo> photos;
-    photos.reserve(std::max(to - from, 0));
-    for (int32_t i = from; i < to; ++i) {
-        Photo photo;
-        const QString url = window.getClipFileURL(i, photo.name);
-        photo.path = url.isNull() ? QString() : pathForFileURLString(url);
-        if (photo.path.isEmpty()) {
-            // No slide for this photo: its caption, if any, still names it.
-            const Value key = window.gKeysForAlbum.at(i);
-            const Value caption = key.isString()
-                ? window.gMasterImageDictList.value(key.toString()).value(QStringLiteral("Caption"))
-                : Value();
-            photo.name = caption.isString() ? caption.toString() : tr("(no image)");
-        }
-        photos.append(photo);
-    }
-    return photos;
-}
-
 bool ThumbnailModel::setPhotos(const QList<Photo> &photos)
 {
     m_wanted.clear();
@@ -137,6 +108,8 @@ QVariant ThumbnailModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return row.name;
+    case PathRole:
+        return row.path;
     case Qt::DecorationRole:
         return pictureAt(index.row());
     case Qt::ToolTipRole:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rvWindow.h"
+
 #include <QAbstractListModel>
 #include <QCache>
 #include <QHash>
@@ -14,7 +16,6 @@
 
 #include <memory>
 
-class rvWindow;
 template <typename T> class QFutureWatcher;
 
 namespace gui {
@@ -23,9 +24,9 @@ namespace gui {
 // file name) and a small picture of its image file.
 //
 // A read-only view: the photos are collected from the window once per album
-// choice or reload (photosOf, on the GUI thread, since the album data is not
-// to be touched from another thread); from then on the model holds plain
-// strings only.
+// choice or reload (rvWindow::photoAt, on the GUI thread, since the album data
+// is not to be touched from another thread); from then on the model holds
+// plain strings only.
 //
 // Pictures are decoded on worker threads, only for the rows a view asks for
 // (prefetch), at most one decode per worker at a time, so a quick scroll
@@ -40,10 +41,13 @@ class ThumbnailModel : public QAbstractListModel {
     Q_OBJECT
 public:
     struct Photo {
-        QString path; // the image file; empty when the record names none
-        QString name; // the caption, or the file name without a caption
+        QString path; // the image file; empty for a photo that gets no slide
+        QString name; // the photo's display name
+        static Photo of(const rvWindow::Photo &photo) { return {photo.path, photo.displayName}; }
     };
     enum class State { Loading, Ready, Missing };
+    // The data role of a row's image file (empty for a photo without a slide).
+    static constexpr int PathRole = Qt::UserRole;
 
     // Pictures fit in this box, keeping their proportions.
     static constexpr QSize kThumbnailSize{160, 120};
@@ -52,10 +56,6 @@ public:
     explicit ThumbnailModel(QObject *parent = nullptr, qint64 cacheBytes = kDefaultCacheBytes);
     ~ThumbnailModel() override;
 
-    // The selected album's photos as the window lists them for a save.
-    static QList<Photo> photosOf(rvWindow &window);
-    // Those from index from up to (not including) to.
-    static QList<Photo> photosOf(rvWindow &window, int32_t from, int32_t to);
     // Shows other photos; pictures of earlier ones still decoding are kept
     // for the cache only. The same photos again (a reload) keep their rows
     // and pictures, but each file is looked at again when next asked for, so

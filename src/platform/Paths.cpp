@@ -208,3 +208,16 @@ QString abbreviatingWithTildeInPath(const QString &path, const QString &home)
     }
     return path;
 }
+
+QString expandingTildeInPath(const QString &path, const QString &home)
+{
+    if (path == QLatin1String("~"))
+        return home;
+    if (!path.startsWith(QLatin1String("~/")))
+        return path;
+    QString expanded;
+    expanded.reserve(home.size() + path.size() - 1);
+    expanded += home;
+    expanded += QStringView(path).mid(1);
+    return expanded;
+}

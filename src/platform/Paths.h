@@ -35,3 +35,7 @@ QString displayNameAtPath(const QString &path);
 // Writes the home folder part of a path as "~": only for the home folder itself
 // or a path below it (the home folder followed by "/"). Other paths unchanged.
 QString abbreviatingWithTildeInPath(const QString &path, const QString &home);
+
+// The counterpart: a leading "~" alone or followed by "/" stands for the home
+// folder. Other paths ("~user/a.jpg" among them) unchanged.
+QString expandingTildeInPath(const QString &path, const QString &home);

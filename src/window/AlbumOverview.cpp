@@ -1,23 +1,10 @@
 #include "AlbumOverview.h"
 
-#include "Paths.h"
 #include "rvWindow.h"
 
 #include <QFileInfo>
 
 namespace {
-
-// The caption of a photo that has no image path, for the list: the record may
-// still have one; else the photo is named by its key.
-QString nameWithoutImagePath(const rvWindow &window, int32_t index)
-{
-    const Value key = window.gKeysForAlbum.at(index);
-    const QString keyText = key.isString() ? key.toString() : QString();
-    const Value caption = window.gMasterImageDictList.value(keyText).value(QStringLiteral("Caption"));
-    if (caption.isString() && !caption.toString().isEmpty())
-        return caption.toString();
-    return QStringLiteral("photo %1").arg(keyText.isEmpty() ? QString::number(index + 1) : keyText);
-}
 
 QString counted(int32_t count, const char *one, const char *many)
 {
@@ -38,19 +25,18 @@ AlbumOverview albumOverview(rvWindow &window, FileLookup files)
 
 void countPhotos(rvWindow &window, AlbumOverview &overview, int32_t from, int32_t to)
 {
-    for (int32_t index = from; index < to; ++index) {
-        QString name;
-        const QString url = window.getClipFileURL(index, name);
-        if (url.isNull()) {
-            ++overview.withoutImagePath;
-            overview.photos.append({index, AlbumOverview::Problem::NoImagePath, nameWithoutImagePath(window, index), {}});
-            continue;
-        }
-        const QString path = pathForFileURLString(url);
-        // An empty caption names the slide, but would leave a blank line in a list.
-        overview.slidesToLookFor.append(
-            {index, AlbumOverview::Problem::FileMissing, name.isEmpty() ? displayNameAtPath(path) : name, path});
+    for (int32_t index = from; index < to; ++index)
+        countPhoto(overview, index, window.photoAt(index));
+}
+
+void countPhoto(AlbumOverview &overview, int32_t index, const rvWindow::Photo &photo)
+{
+    if (!photo.hasSlide) {
+        ++overview.withoutImagePath;
+        overview.photos.append({index, AlbumOverview::Problem::NoImagePath, photo.displayName, {}});
+        return;
     }
+    overview.slidesToLookFor.append({index, AlbumOverview::Problem::FileMissing, photo.displayName, photo.path});
 }
 
 void lookForFiles(AlbumOverview &overview)

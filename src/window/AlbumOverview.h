@@ -1,11 +1,11 @@
 #pragma once
 
+#include "rvWindow.h"
+
 #include <QList>
 #include <QString>
 
 #include <cstdint>
-
-class rvWindow;
 
 // What a save of the selected album would hold, counted from the window's
 // album data without changing it: how many photos the album lists, how many
@@ -14,7 +14,7 @@ class rvWindow;
 // same, and whatever renders the slideshow later fails on them).
 struct AlbumOverview {
     enum class Problem {
-        NoImagePath, // no slide: the key has no image record, or the record no path
+        NoImagePath, // no slide: the key has no image record, the record no path, or one no file URL holds
         FileMissing, // a slide whose image file does not exist
     };
     // A photo without an image file, or a slide whose file is yet to be
@@ -22,8 +22,8 @@ struct AlbumOverview {
     struct Photo {
         int32_t index = 0; // position in the album
         Problem problem = Problem::NoImagePath;
-        QString name;      // the caption, else the file name; the photo key without either
-        QString path;      // the image path; empty without one
+        QString name;      // the photo's display name (rvWindow::Photo)
+        QString path;      // the image file; empty without a slide
     };
 
     int32_t photoCount = 0;
@@ -42,14 +42,16 @@ struct AlbumOverview {
 // or a slow disk, so a caller may do it on another thread).
 enum class FileLookup { Now, Later };
 
-// Counts the selected album of the window (its gKeysForAlbum) through the
-// same lookup a save uses, so a photo counts as a slide exactly when a save
-// would write one.
+// Counts the selected album of the window (its gKeysForAlbum) through
+// rvWindow::photoAt, so a photo counts as a slide exactly when a save would
+// write one.
 AlbumOverview albumOverview(rvWindow &window, FileLookup files = FileLookup::Now);
 // The same for the photos from index from up to (not including) to, added to
 // an overview whose photoCount is set: a big album may be counted a slice at
 // a time. The files are left to lookForFiles.
 void countPhotos(rvWindow &window, AlbumOverview &overview, int32_t from, int32_t to);
+// Counts one photo, as photoAt gave it, into an overview.
+void countPhoto(AlbumOverview &overview, int32_t index, const rvWindow::Photo &photo);
 // Looks for the file of each slide still to look for and counts the missing
 // ones. Reads nothing of the window, so it may run on any thread.
 void lookForFiles(AlbumOverview &overview);

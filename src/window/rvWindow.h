@@ -116,6 +116,20 @@ public:
     // the slide name is written only with a URL.
     QString getClipFileURL(int32_t index, QString &name);
 
+    // A photo of the selected album as a save sees it.
+    struct Photo {
+        bool hasSlide = false; // a save writes a slide for it
+        QString path;          // the image file the slide names, "~" written out; empty without a slide
+        QString name;          // the slide's name as a save writes it (an empty caption stays empty);
+                               // without a slide, the record's caption if it has one
+        QString displayName;   // what a person sees: the name, else the file's name, else "photo KEY"
+    };
+    // The photo at the index, found through the steps a save takes
+    // (getClipFileURL, the URL back to a path, the home folder as "~"), so
+    // that what the window shows of a photo is what Save writes of it.
+    // Reads the album cache only; an index outside the album gives no slide.
+    Photo photoAt(int32_t index);
+
     // Timing and format settings.
     int32_t getFPS();
     QString getTimebase();
@@ -137,6 +151,8 @@ public:
     QString getTransitionName(QString &shortName, int32_t index);
 
 private:
+    // The image record of the photo at the index, or no value.
+    Value imageRecordAt(int32_t index) const;
     void dropAlbumData();
     void applyAlbumFileRead();
 

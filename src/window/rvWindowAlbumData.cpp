@@ -239,17 +239,20 @@ int32_t rvWindow::getFilesCount()
     return saturatedInt32(gKeysForAlbum.count());
 }
 
-QString rvWindow::getClipFileURL(int32_t index, QString &name)
+Value rvWindow::imageRecordAt(int32_t index) const
 {
     if (index < 0 || index >= gKeysForAlbum.count())
-        return QString();
-
+        return Value();
     // A photo key that is not a string names no image record.
     const Value key = gKeysForAlbum.at(index);
     if (!key.isString())
-        return QString();
-    const Value record = gMasterImageDictList.value(key.toString());
+        return Value();
+    return gMasterImageDictList.value(key.toString());
+}
 
+QString rvWindow::getClipFileURL(int32_t index, QString &name)
+{
+    const Value record = imageRecordAt(index);
     const Value imagePath = memberOfKind(record, kImagePathKey, Value::Kind::String);
     if (imagePath.isNone())
         return QString();
@@ -265,4 +268,35 @@ QString rvWindow::getClipFileURL(int32_t index, QString &name)
     else
         name = text;
     return fileURLStringForPath(path);
+}
+
+rvWindow::Photo rvWindow::photoAt(int32_t index)
+{
+    Photo photo;
+    QString name;
+    const QString url = getClipFileURL(index, name);
+    // A URL that gives no path back gets no slide, as in the save.
+    const QString path = url.isNull() ? QString() : pathForFileURLString(url);
+    if (!path.isNull()) {
+        // The file a reader of the saved path opens: the path as written,
+        // its "~" taken for the home folder.
+        const QString home = homeFolder();
+        photo.hasSlide = true;
+        photo.path = expandingTildeInPath(abbreviatingWithTildeInPath(path, home), home);
+        photo.name = name;
+    } else if (const Value caption = memberOfKind(imageRecordAt(index), kCaptionKey, Value::Kind::String);
+               !caption.isNone()) {
+        photo.name = caption.toString();
+    }
+
+    if (!photo.name.isEmpty()) {
+        photo.displayName = photo.name;
+    } else if (photo.hasSlide) {
+        photo.displayName = displayNameAtPath(photo.path);
+    } else {
+        const Value key = gKeysForAlbum.at(index);
+        const QString keyText = key.isString() ? key.toString() : QString();
+        photo.displayName = QStringLiteral("photo %1").arg(keyText.isEmpty() ? QString::number(index + 1) : keyText);
+    }
+    return photo;
 }

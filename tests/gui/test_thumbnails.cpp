@@ -1,8 +1,11 @@
 // The thumbnail grid: pictures decoded off the GUI thread, the "missing"
 // picture for photos without a usable file, and the grid following the
 // window's album choice.
+#include "AlbumFile.h"
 #include "MainWindowAssembly.h"
+#include "Paths.h"
 #include "QtBackend.h"
+#include "WindowRoad.h"
 #include "SampleHome.h"
 #include "TemporaryHome.h"
 #include "ThumbnailGrid.h"
@@ -184,16 +187,98 @@ TEST(Thumbnails, GridFollowsTheAlbumChoice)
         rvWindow &window = assembly.window();
         ASSERT_EQ(model->rowCount(), window.getFilesCount());
         ASSERT_GT(model->rowCount(), 0);
-        for (int row = 0; row < model->rowCount(); ++row) {
-            QString name;
-            if (!window.getClipFileURL(row, name).isNull()) { // a photo without a path is named by its caption
-                EXPECT_EQ(model->data(model->index(row)).toString(), name);
-            }
-        }
+        for (int row = 0; row < model->rowCount(); ++row)
+            EXPECT_EQ(model->data(model->index(row)).toString(), window.photoAt(row).displayName);
         EXPECT_TRUE(QTest::qWaitFor([&] { return model->stateAt(0) != State::Loading && !model->decodesRunning(); }, 20000));
         EXPECT_EQ(model->stateAt(0), QFileInfo::exists(model->data(model->index(0), Qt::ToolTipRole).toString())
                                          ? State::Ready : State::Missing);
     }
+    toolkit::setBackend(nullptr);
+}
+
+// One lookup for a photo: the save, the overview below the album popup, the
+// thumbnail grid and the command line agree on every kind of record.
+TEST(Thumbnails, SaveOverviewGridAndCommandLineSeeEachPhotoAlike)
+{
+    toolkit::QtBackend backend;
+    toolkit::setBackend(&backend);
+    fixtures::TemporaryHome home;
+    const QString pictures = home.filePath("Pictures");
+    const QString zoe = QString::fromUtf8("/Zo\u00eb.jpg");
+    for (const QString &name : {QString("/a b.jpg"), QString("/100% #1.jpg"), zoe})
+        ASSERT_TRUE(fixtures::writeBytes(pictures + name, "\xff\xd8\xff\xd9"));
+    const struct {
+        std::optional<QString> imagePath, caption;
+        bool slide;
+        QString path, displayName;
+    } rows[] = {
+        {pictures + "/a b.jpg", "Beach", true, pictures + "/a b.jpg", "Beach"},
+        {pictures + "/100% #1.jpg", {}, true, pictures + "/100% #1.jpg", "100% #1.jpg"},
+        {pictures + zoe, "", true, pictures + zoe, zoe.mid(1)}, // an empty caption is the slide's name
+        {pictures + "/gone.jpg", {}, true, pictures + "/gone.jpg", "gone.jpg"},
+        {"//", "Root", false, {}, "Root"},
+        {"", {}, false, {}, "photo 6"},
+        {"a:b", {}, true, "/a:b", "a:b"}, // the file URL's round trip makes it absolute
+        {"~", {}, true, home.path(), "~"}, // written as "~", which stands for the home folder
+        {"~\n/x", "Two lines", true, "~\n/x", "Two lines"},
+        {{}, "No path", false, {}, "No path"},
+    };
+    fixtures::AlbumFile file;
+    QStringList keys;
+    for (const auto &row : rows)
+        file.image(keys.emplace_back(QString::number(keys.size() + 1)), row.imagePath, row.caption);
+    file.record("11", "<key>ImagePath</key><integer>5</integer>"); // not a string
+    keys << "11" << "12"; // 12 has no record
+    ASSERT_TRUE(home.writeAlbumFile(file.album("Odd", keys).xml()));
+
+    gui::MainWindowAssembly assembly;
+    assembly.awake();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.albumLoader().isLoading() && !assembly.countingAlbum()
+                                             && !assembly.overviewPending(); }));
+    rvWindow &window = assembly.window();
+    const Value slides = assembly.controller().createSlideshowDocument().value("slides");
+    const ThumbnailModel *grid = assembly.thumbnailGrid()->thumbnailModel();
+    ASSERT_EQ(grid->rowCount(), keys.size());
+    QStringList withoutSlide, missing;
+    qsizetype slide = 0;
+    for (int i = 0; i < keys.size(); ++i) {
+        SCOPED_TRACE(i);
+        const rvWindow::Photo photo = window.photoAt(i);
+        if (i < int(std::size(rows))) {
+            EXPECT_EQ(photo.hasSlide, rows[i].slide);
+            EXPECT_EQ(photo.path, rows[i].path);
+            EXPECT_EQ(photo.displayName, rows[i].displayName);
+        } else {
+            EXPECT_FALSE(photo.hasSlide);
+            EXPECT_EQ(photo.displayName, "photo " + keys[i]);
+        }
+        if (photo.hasSlide) { // the save's slide names the same file by the same name
+            const Value written = slides.at(slide++);
+            EXPECT_EQ(expandingTildeInPath(written.value("path").toString(), home.path()), photo.path);
+            EXPECT_EQ(written.value("name").toString(), photo.name);
+            if (!QFileInfo(photo.path).isFile())
+                missing << photo.displayName + "\t" + photo.path;
+        } else {
+            withoutSlide << photo.displayName;
+        }
+        EXPECT_EQ(grid->data(grid->index(i)).toString(), photo.displayName);
+        EXPECT_EQ(grid->data(grid->index(i), ThumbnailModel::PathRole).toString(), photo.path);
+    }
+    EXPECT_EQ(slides.count(), slide);
+    EXPECT_EQ(assembly.overview().withoutImagePath, withoutSlide.size());
+    EXPECT_EQ(assembly.overview().missingFiles, missing.size());
+    EXPECT_EQ(overviewListing(assembly.overview()),
+              "No image path (no slide is written):\n" + withoutSlide.join('\n') + "\n\n"
+              "Image file missing (the slide is written all the same):\n" + missing.join('\n'));
+
+    cli::WindowRoad road(false); // the command line's counts and project
+    QString reason;
+    ASSERT_TRUE(road.load(QString(), &reason)) << reason.toStdString();
+    const AlbumOverview counted = road.overviewOf(0);
+    EXPECT_EQ(QList<int>({counted.photoCount, counted.withoutImagePath, counted.missingFiles}),
+              QList<int>({int(keys.size()), int(withoutSlide.size()), int(missing.size())}));
+    road.chooseAlbum(0, cli::ExportSettings());
+    EXPECT_EQ(road.render(cli::Format::MLT, false, &reason), assembly.controller().createMLTDocument());
     toolkit::setBackend(nullptr);
 }
 

@@ -78,8 +78,12 @@ TEST(Paths, TildeOnlyForHomeOrPathsBelowIt)
         {"/Users/example", "/Users/example", "~"}, {"/Users/example/", "/Users/example", "~/"},
         {"/Users/example/a", "/Users/example/", "~/a"}, {"/Users/examplex/a", "/Users/example", "/Users/examplex/a"},
     };
-    for (const auto &c : cases)
+    for (const auto &c : cases) {
         EXPECT_EQ(abbreviatingWithTildeInPath(qs(c.path), qs(c.home)), qs(c.expected)) << c.path << " " << c.home;
+        // And back, as a reader of the saved path takes it.
+        EXPECT_EQ(expandingTildeInPath(qs(c.expected), qs("/Users/example")), qs(c.path)) << c.path;
+    }
+    EXPECT_EQ(expandingTildeInPath(qs("~user/a.jpg"), qs("/h")), qs("~user/a.jpg"));
 }
 
 TEST(Files, ReadsWholeFileOrNamesPathAndReason)
