@@ -4,6 +4,7 @@
 #include "Files.h"
 #include "KyJSONAdditions.h"
 #include "MltWriter.h"
+#include "OutputFormat.h"
 #include "Paths.h"
 #include "SystemLog.h"
 #include "TextNumber.h"
@@ -190,8 +191,8 @@ bool rvController::writeMLTTo(const QString &path)
 }
 
 // The save command: a save panel on the Desktop proposing the title as file
-// name and requiring the type "json", offering an MLT project beside it, then
-// the write in the chosen type. A cancel (or no panel to show) does nothing at
+// name and requiring the type "json", listing every output format, then the
+// write in the chosen format. A cancel (or no panel to show) does nothing at
 // all; a failed write sounds a second beep after the one writeJSONTo or
 // writeMLTTo sounded. Without a window there is nothing to save.
 void rvController::saveSlideshow()
@@ -204,15 +205,17 @@ void rvController::saveSlideshow()
     const std::unique_ptr<toolkit::SavePanel> panel = toolkit::savePanel();
     if (!panel)
         return;
-    const QString mlt = QStringLiteral("mlt");
-    panel->setRequiredFileType(QStringLiteral("json"));
-    panel->setOtherFileTypes({{mlt, QStringLiteral("MLT project")}});
+    panel->setRequiredFileType(fileTypeOf(OutputFormat::JSON));
+    std::vector<toolkit::FileType> types;
+    for (const OutputFormat format : outputFormats())
+        types.push_back({fileTypeOf(format), filterTextOf(format)});
+    panel->setFileTypes(types);
     if (panel->runModalForDirectory(directory, gWindow->getSlideShowTitle())
         != toolkit::SavePanel::kOK)
         return;
 
-    const bool written = panel->chosenFileType() == mlt ? writeMLTTo(panel->filename())
-                                                        : writeJSONTo(panel->filename());
+    const OutputFormat format = outputFormatOfType(panel->chosenFileType()).value_or(OutputFormat::JSON);
+    const bool written = format == OutputFormat::MLT ? writeMLTTo(panel->filename()) : writeJSONTo(panel->filename());
     if (!written)
         toolkit::beep();
 }

@@ -75,6 +75,16 @@ bool writeStandardOutput(const QByteArray &bytes, QString *reason)
     return true;
 }
 
+// The formats' names for messages, each after the prefix: "json or mlt".
+QString formatNames(const QString &prefix = QString())
+{
+    QStringList names;
+    for (const OutputFormat format : outputFormats())
+        names << prefix + fileTypeOf(format);
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
 QString quoted(const QStringList &titles)
 {
     return QLatin1Char('"') + titles.join(QStringLiteral("\", \"")) + QLatin1Char('"');
@@ -114,7 +124,8 @@ const std::vector<OptionEntry> &generalOptions()
          "missing"},
         {{"format"}, "FORMAT",
          "the document's format: json (default), or mlt for an MLT XML project that melt plays and the Linux "
-         "video editors open; an --output ending in .mlt means mlt"},
+         "video editors open; without it, an --output ending in ." + formatNames(QStringLiteral(".")) +
+             " names the format"},
         {{"force"}, {}, "replace files that exist already"},
         {{"verbose"}, {}, "also write the system log to standard error, the whole document text included"},
     };
@@ -249,7 +260,7 @@ struct Command {
     bool longListing = false;
     bool force = false;
     bool verbose = false;
-    Format format = Format::JSON;
+    OutputFormat format = OutputFormat::JSON;
     ExportSettings settings;
 };
 
@@ -356,17 +367,14 @@ std::optional<Command> parseCommand(const QStringList &arguments, QString *error
 
     if (parser.isSet(QStringLiteral("format"))) {
         const QString format = parser.value(QStringLiteral("format"));
-        if (format.compare(QLatin1String("mlt"), Qt::CaseInsensitive) == 0) {
-            command.format = Format::MLT;
-        } else if (format.compare(QLatin1String("json"), Qt::CaseInsensitive) == 0) {
-            command.format = Format::JSON;
-        } else {
-            *error = QStringLiteral("unknown format '%1'; use json or mlt").arg(format);
+        const std::optional<OutputFormat> named = outputFormatOfType(format);
+        if (!named) {
+            *error = QStringLiteral("unknown format '%1'; use %2").arg(format, formatNames());
             return std::nullopt;
         }
-    } else if (command.action == Action::Export && command.output
-               && command.output->endsWith(QLatin1String(".mlt"), Qt::CaseInsensitive)) {
-        command.format = Format::MLT;
+        command.format = *named;
+    } else if (command.action == Action::Export && command.output) {
+        command.format = outputFormatOfFileName(*command.output).value_or(OutputFormat::JSON);
     }
 
     ExportSettings &settings = command.settings;
@@ -470,7 +478,7 @@ int exportAlbum(const Command &command)
         const bool intoFolder = !command.output || QFileInfo(*command.output).isDir();
         path = command.output.value_or(QString());
         if (intoFolder) {
-            const QString name = fileNameForTitle(road.title(), fileTypeOf(command.format));
+            const QString name = fileNameForTitle(road.title(), command.format);
             if (name.isEmpty())
                 return usageError(QStringLiteral("the title is empty; name the file with --output"));
             path = command.output ? QDir(path).filePath(name) : name;
@@ -491,12 +499,13 @@ int exportAlbum(const Command &command)
 // One file name per album, from its name as --export names a file after a
 // title; a name taken already by an earlier album gets " 2", " 3"... before
 // its extension. An empty album name stands as "Untitled".
-QStringList fileNamesForAlbums(const QStringList &albums, const QString &fileType)
+QStringList fileNamesForAlbums(const QStringList &albums, OutputFormat format)
 {
+    const QString fileType = fileTypeOf(format);
     QStringList names;
     QSet<QString> taken;
     for (const QString &album : albums) {
-        const QString name = fileNameForTitle(album.isEmpty() ? QStringLiteral("Untitled") : album, fileType);
+        const QString name = fileNameForTitle(album.isEmpty() ? QStringLiteral("Untitled") : album, format);
         const QString stem = name.chopped(fileType.size() + 1);
         const QString extension = name.right(fileType.size() + 1);
         QString candidate = name;
@@ -527,7 +536,7 @@ int exportAllAlbums(const Command &command)
     if (const int status = loadLibrary(road, command))
         return status;
     const QStringList albums = road.albumNames();
-    const QStringList fileNames = fileNamesForAlbums(albums, fileTypeOf(command.format));
+    const QStringList fileNames = fileNamesForAlbums(albums, command.format);
     const QDir folder(*command.output);
 
     std::vector<QString> paths;
@@ -620,18 +629,6 @@ int run(int argc, char **argv)
     QCoreApplication::setApplicationName(kProgram);
     QCoreApplication::setApplicationVersion(QStringLiteral(SLIDESHOW_VERSION));
     return runArguments(QCoreApplication::arguments());
-}
-
-QString fileNameForTitle(const QString &title, const QString &fileType)
-{
-    if (title.isEmpty())
-        return QString();
-    QString name = title;
-    name.replace(QLatin1Char('/'), QLatin1Char('-'));
-    const QString suffix = QLatin1Char('.') + fileType;
-    if (name.size() > suffix.size() && name.endsWith(suffix, Qt::CaseInsensitive))
-        return name;
-    return name + suffix;
 }
 
 } // namespace cli

@@ -15,9 +15,4 @@ bool hasAction(int argc, char **argv);
 // gives the exit status: 0 success, 1 a failed export, 2 a usage error.
 int run(int argc, char **argv);
 
-// The file name the window's save panel proposes for a title: "/" becomes
-// "-" and "." and the file type are added unless the name already ends in them.
-// An empty title gives an empty name.
-QString fileNameForTitle(const QString &title, const QString &fileType);
-
 } // namespace cli

@@ -107,17 +107,16 @@ void WindowRoad::chooseAlbum(int32_t albumIndex, const ExportSettings &settings)
     m_transitions.selectItemAtIndex(m_transitions.indexOfItemWithTitle(settings.transition));
 }
 
-// The one place where a format turns the document into bytes.
-std::optional<QByteArray> WindowRoad::render(Format format, bool logText, QString *reason)
+std::optional<QByteArray> WindowRoad::render(OutputFormat format, bool logText, QString *reason)
 {
     switch (format) {
-    case Format::JSON: {
+    case OutputFormat::JSON: {
         JSONRendering rendering = m_controller.renderJSONDocument(logText);
         if (!rendering.bytes)
             *reason = nonASCIIReason(rendering.document);
         return std::move(rendering.bytes);
     }
-    case Format::MLT:
+    case OutputFormat::MLT:
         // UTF-8: paths are written as they are; the ASCII rule is the JSON
         // file's alone.
         return m_controller.createMLTDocument();

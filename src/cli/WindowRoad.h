@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AlbumOverview.h"
+#include "OutputFormat.h"
 #include "HeadlessControls.h"
 #include "rvController.h"
 #include "rvWindow.h"
@@ -36,21 +37,6 @@ struct ExportSettings {
     QString height = Layout::height();
     std::optional<QString> title; // none: the album's name, which choosing the album puts there
 };
-
-// The output formats. Every one renders the same slideshow document.
-enum class Format { JSON, MLT };
-
-// The file type (extension, without the dot) of a format's files.
-inline QString fileTypeOf(Format format)
-{
-    switch (format) {
-    case Format::JSON:
-        return QStringLiteral("json");
-    case Format::MLT:
-        return QStringLiteral("mlt");
-    }
-    return QString();
-}
 
 // The window's road without a display: the window's controls in memory,
 // holding the layout's items and defaults, the one rvWindow and an
@@ -88,7 +74,7 @@ public:
     // (a random transition draws once). Nothing, with a one-line reason, when
     // the text cannot be written: the reason names the field or photo that
     // holds text outside ASCII. The whole text is logged only with logText.
-    std::optional<QByteArray> render(Format format, bool logText, QString *reason);
+    std::optional<QByteArray> render(OutputFormat format, bool logText, QString *reason);
 
 private:
     toolkit::headless::TextField m_title, m_clipDuration, m_transitionDuration, m_height, m_width;

@@ -183,6 +183,24 @@ QString pathForFileURLString(const QString &url)
     return withoutTrailingSlash(path);
 }
 
+QString pathWithFileType(const QString &path, const QString &fileType)
+{
+    if (fileType.isEmpty() || path.isEmpty())
+        return path;
+    const QString suffix = QLatin1Char('.') + fileType;
+    const QStringView name = QStringView(path).mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    if (name.size() > suffix.size() && name.endsWith(suffix, Qt::CaseInsensitive))
+        return path;
+    return path + suffix;
+}
+
+QString fileNameForTitle(const QString &title, const QString &fileType)
+{
+    QString name = title;
+    name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    return pathWithFileType(name, fileType);
+}
+
 QString displayNameAtPath(const QString &path)
 {
     const QString stripped = withoutTrailingSlash(path);

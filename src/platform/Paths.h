@@ -29,6 +29,18 @@ QString fileURLStringForPath(const QString &path);
 // (the root stays "/"). A null string when the text is not a file URL.
 QString pathForFileURLString(const QString &url);
 
+// The path with "." and the file type (an extension, without the dot) added
+// unless its last component already ends in them (any letter case) and is
+// longer than that: "Trip" and "Trip.JSON" give "Trip.json" and "Trip.JSON",
+// ".json" gives ".json.json". Unchanged when the type or the path is empty.
+// Save panels name the chosen file this way.
+QString pathWithFileType(const QString &path, const QString &fileType);
+
+// The file name a title gives: "/" cannot stand in a file name, so it becomes
+// "-"; then the file type is added as by pathWithFileType. Empty for an empty
+// title.
+QString fileNameForTitle(const QString &title, const QString &fileType);
+
 // The name a person sees for a file: its last path component.
 QString displayNameAtPath(const QString &path);
 

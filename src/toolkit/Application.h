@@ -24,11 +24,11 @@ public:
     virtual void applicationWillBecomeActive() = 0;
 };
 
-// A file type a save panel offers: the extension (without the dot) and the
-// words shown for it ("MLT project").
+// A file type a save panel offers: the extension (without the dot) and its
+// entry in the panel's list of types ("MLT project (*.mlt)").
 struct FileType {
     QString extension;
-    QString description;
+    QString filter;
 };
 
 class SavePanel {
@@ -44,10 +44,11 @@ public:
     // After a confirmed choice: the full path of the chosen file.
     virtual QString filename() const = 0;
 
-    // Further types offered beside the required one, which stays the one
-    // proposed. Choosing one of them makes the chosen name carry its
-    // extension instead. A panel that cannot offer other types ignores them.
-    virtual void setOtherFileTypes(const std::vector<FileType> &types) { static_cast<void>(types); }
+    // The types the panel lists, in this order, the required one among them
+    // (it stays the one proposed). Choosing another makes the chosen name
+    // carry its extension instead. Without a list, or on a panel that cannot
+    // offer one, the required type alone is offered.
+    virtual void setFileTypes(const std::vector<FileType> &types) { static_cast<void>(types); }
     // After a confirmed choice: the extension of the type the chosen name
     // carries (the required type or one of the others). An empty string
     // stands for the required type.

@@ -2,6 +2,7 @@
 // file and image files, the window started as the layout starts it, an album
 // chosen, the save panel answering from a script, and the written bytes checked.
 
+#include "OutputFormat.h"
 #include "SaveRoad.h"
 
 #include <cstdlib>
@@ -114,6 +115,21 @@ TEST_F(SaveRoad, RandomTransitionIsOneDrawPerDocumentAndNoneOnCancel)
     EXPECT_EQ(random(), third); // two documents, exactly two draws
     EXPECT_EQ(log.count(), 2); // nothing logged for the cancel
     EXPECT_EQ(backend.beepCount(), 0);
+}
+
+// What names a format: its file type in any case, or a file name's extension.
+TEST(OutputFormats, NamedByTypeOrExtension)
+{
+    EXPECT_EQ(outputFormatOfType("MLT"), OutputFormat::MLT);
+    EXPECT_EQ(outputFormatOfType("xml"), std::nullopt);
+    const struct { const char *name; std::optional<OutputFormat> format; } files[] = {
+        {"a.json", OutputFormat::JSON}, {"/d/Trip.MLT", OutputFormat::MLT}, {".mlt", std::nullopt},
+        {"x.mlt/y", std::nullopt}, {"y.txt", std::nullopt}, {"mlt", std::nullopt},
+    };
+    for (const auto &f : files)
+        EXPECT_EQ(outputFormatOfFileName(f.name), f.format) << f.name;
+    for (const OutputFormat format : outputFormats())
+        EXPECT_EQ(filterTextOf(format).section("(*.", 1), fileTypeOf(format) + ")");
 }
 
 } // namespace

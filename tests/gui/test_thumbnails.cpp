@@ -278,7 +278,7 @@ TEST(Thumbnails, SaveOverviewGridAndCommandLineSeeEachPhotoAlike)
     EXPECT_EQ(QList<int>({counted.photoCount, counted.withoutImagePath, counted.missingFiles}),
               QList<int>({int(keys.size()), int(withoutSlide.size()), int(missing.size())}));
     road.chooseAlbum(0, cli::ExportSettings());
-    EXPECT_EQ(road.render(cli::Format::MLT, false, &reason), assembly.controller().createMLTDocument());
+    EXPECT_EQ(road.render(OutputFormat::MLT, false, &reason), assembly.controller().createMLTDocument());
     toolkit::setBackend(nullptr);
 }
 

@@ -86,6 +86,21 @@ TEST(Paths, TildeOnlyForHomeOrPathsBelowIt)
     EXPECT_EQ(expandingTildeInPath(qs("~user/a.jpg"), qs("/h")), qs("~user/a.jpg"));
 }
 
+// How save panels and the command line name a file of a type.
+TEST(Paths, FileNamesCarryTheirType)
+{
+    const struct { const char *title, *name; } cases[] = {
+        {"Trip", "Trip.json"}, {"Road/Trip", "Road-Trip.json"}, {"a.json", "a.json"}, {"A.JSON", "A.JSON"},
+        {".json", ".json.json"}, {"x.json/y", "x.json-y.json"}, {"", ""}, {" ", " .json"}, {"a.mlt", "a.mlt.json"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(fileNameForTitle(qs(c.title), qs("json")), qs(c.name)) << c.title;
+    // A path's last component decides; no type, no change.
+    EXPECT_EQ(pathWithFileType(qs("/d/a.json/b"), qs("json")), qs("/d/a.json/b.json"));
+    EXPECT_EQ(pathWithFileType(qs("/d/.json"), qs("json")), qs("/d/.json.json"));
+    EXPECT_EQ(pathWithFileType(qs("/d/b"), QString()), qs("/d/b"));
+}
+
 TEST(Files, ReadsWholeFileOrNamesPathAndReason)
 {
     QTemporaryDir dir;

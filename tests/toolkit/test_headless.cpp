@@ -67,14 +67,14 @@ TEST(HeadlessBackend, AnswerCanChooseAnOfferedType)
         backend.confirmNextRunWith(c.path, c.type);
         auto panel = toolkit::savePanel();
         panel->setRequiredFileType("json");
-        panel->setOtherFileTypes({{"mlt", "MLT project"}});
+        panel->setFileTypes({{"json", "J (*.json)"}, {"mlt", "M (*.mlt)"}});
         ASSERT_EQ(panel->runModalForDirectory("/d", "Trip"), SavePanel::kOK);
         EXPECT_EQ(QStringList({panel->filename(), panel->chosenFileType()}), QStringList({c.chosenPath, c.chosenType}));
         EXPECT_EQ(backend.savePanelRuns().back().otherFileTypes, QStringList{"mlt"});
     }
     backend.confirmNextRunWith("/d/Trip", "mlt"); // offered only beside a required type
     auto untyped = toolkit::savePanel();
-    untyped->setOtherFileTypes({{"mlt", "MLT project"}});
+    untyped->setFileTypes({{"json", "J (*.json)"}, {"mlt", "M (*.mlt)"}});
     ASSERT_EQ(untyped->runModalForDirectory("/d", "Trip"), SavePanel::kOK);
     EXPECT_EQ(QStringList({untyped->filename(), untyped->chosenFileType()}), QStringList({"/d/Trip", ""}));
 }

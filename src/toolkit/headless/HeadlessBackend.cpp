@@ -1,5 +1,7 @@
 #include "HeadlessBackend.h"
 
+#include "Paths.h"
+
 #include <deque>
 #include <optional>
 #include <utility>
@@ -20,19 +22,6 @@ struct Backend::State {
 
 namespace {
 
-// The path with ".type" appended unless its file name already ends in it.
-QString withRequiredExtension(const QString &path, const QString &type)
-{
-    if (type.isEmpty())
-        return path;
-    const QString suffix = QLatin1Char('.') + type;
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const QStringView name = QStringView(path).mid(slash + 1);
-    if (name.size() > suffix.size() && name.endsWith(suffix, Qt::CaseInsensitive))
-        return path;
-    return path + suffix;
-}
-
 class ScriptedSavePanel final : public toolkit::SavePanel {
 public:
     explicit ScriptedSavePanel(std::shared_ptr<Backend::State> state)
@@ -42,11 +31,11 @@ public:
 
     void setRequiredFileType(const QString &type) override { m_requiredType = type; }
 
-    void setOtherFileTypes(const std::vector<FileType> &types) override
+    void setFileTypes(const std::vector<FileType> &types) override
     {
-        m_otherTypes.clear();
+        m_types.clear();
         for (const FileType &type : types)
-            m_otherTypes << type.extension;
+            m_types << type.extension;
     }
 
     int runModalForDirectory(const QString &directory, const QString &file) override
@@ -55,7 +44,7 @@ public:
         run.directory = directory;
         run.proposedFile = file;
         run.requiredFileType = m_requiredType;
-        run.otherFileTypes = m_otherTypes;
+        run.otherFileTypes = otherTypes();
         m_filename.clear();
         m_chosenType.clear();
 
@@ -66,9 +55,9 @@ public:
         }
         if (answer) {
             // Other types are offered only beside a required one.
-            const bool offered = !m_requiredType.isEmpty() && m_otherTypes.contains(answer->fileType);
+            const bool offered = !m_requiredType.isEmpty() && otherTypes().contains(answer->fileType);
             m_chosenType = offered ? answer->fileType : m_requiredType;
-            m_filename = withRequiredExtension(answer->path, m_chosenType);
+            m_filename = pathWithFileType(answer->path, m_chosenType);
             run.confirmed = true;
             run.chosenPath = m_filename;
             run.chosenFileType = m_chosenType;
@@ -81,9 +70,19 @@ public:
     QString chosenFileType() const override { return m_chosenType; }
 
 private:
+    // The types listed beside the required one; none without a required type.
+    QStringList otherTypes() const
+    {
+        if (m_requiredType.isEmpty())
+            return {};
+        QStringList others = m_types;
+        others.removeAll(m_requiredType);
+        return others;
+    }
+
     std::shared_ptr<Backend::State> m_state;
     QString m_requiredType;
-    QStringList m_otherTypes;
+    QStringList m_types;
     QString m_filename;
     QString m_chosenType;
 };

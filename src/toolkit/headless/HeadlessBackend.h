@@ -35,9 +35,8 @@ public:
     // Scripted answers, used one per panel run in the order given. A run with
     // no answer left counts as a cancel.
     //
-    // A confirm hands out the full path; when the panel requires a file type
-    // and the path's name does not carry it as its extension, ".type" is
-    // appended, as an interactive panel does.
+    // A confirm hands out the full path; when the panel requires a file type,
+    // it is added as pathWithFileType adds it, as an interactive panel does.
     void confirmNextRunWith(const QString &path);
     // The same, choosing the file type with that extension, as a person picks
     // it from the panel's list of types: the path then gets that type instead.

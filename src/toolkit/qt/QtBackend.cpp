@@ -18,41 +18,27 @@ void QtSavePanel::setRequiredFileType(const QString &type) { m_requiredType = ty
 
 QtSavePanel::Request QtSavePanel::lastRequest() { return gLastRequest; }
 
-QString QtSavePanel::nameWithFileType(const QString &name, const QString &type)
-{
-    if (type.isEmpty() || name.isEmpty())
-        return name;
-    const QString suffix = QLatin1Char('.') + type;
-    // Judged on the last path component: ".json" alone is a name without a
-    // type, not a name of that type.
-    const QString lastComponent = name.section(QLatin1Char('/'), -1);
-    if (lastComponent.endsWith(suffix, Qt::CaseInsensitive) && lastComponent.size() > suffix.size())
-        return name;
-    return name + suffix;
-}
-
-QString QtSavePanel::proposedName(const QString &file, const QString &type)
-{
-    QString name = file;
-    name.replace(QLatin1Char('/'), QLatin1Char('-'));
-    return nameWithFileType(name, type);
-}
-
 int QtSavePanel::runModalForDirectory(const QString &directory, const QString &file)
 {
-    // The types in the order the dialog lists them: the required one first,
-    // the others only beside it.
-    QStringList types;
+    // The types in the order the dialog lists them, each with its entry in
+    // the list; other types only beside a required one.
+    QStringList types, filters;
     if (!m_requiredType.isEmpty()) {
-        types << m_requiredType;
-        for (const FileType &type : m_otherTypes)
+        for (const FileType &type : m_types) {
             types << type.extension;
+            filters << type.filter;
+        }
+        if (!types.contains(m_requiredType)) {
+            types.prepend(m_requiredType);
+            filters.prepend(QStringLiteral("*.") + m_requiredType);
+        }
     }
 
     gLastRequest.directory = directory;
     gLastRequest.file = file;
     gLastRequest.requiredFileType = m_requiredType;
-    gLastRequest.otherFileTypes = types.mid(1);
+    gLastRequest.otherFileTypes = types;
+    gLastRequest.otherFileTypes.removeAll(m_requiredType);
     ++gLastRequest.count;
     m_filename.clear();
     m_chosenType.clear();
@@ -61,16 +47,15 @@ int QtSavePanel::runModalForDirectory(const QString &directory, const QString &f
     if (!scripted.isEmpty()) {
         const QString suffix = QFileInfo(scripted).suffix();
         m_chosenType = m_requiredType;
-        for (qsizetype i = 1; i < types.size(); ++i) {
-            if (suffix.compare(types[i], Qt::CaseInsensitive) == 0)
-                m_chosenType = types[i];
+        for (const QString &type : std::as_const(types)) {
+            if (suffix.compare(type, Qt::CaseInsensitive) == 0)
+                m_chosenType = type;
         }
-        m_filename = nameWithFileType(QFileInfo(scripted).absoluteFilePath(), m_chosenType);
+        m_filename = pathWithFileType(QFileInfo(scripted).absoluteFilePath(), m_chosenType);
         return kOK;
     }
 
     const QString startFolder = QFileInfo(directory).isDir() ? directory : homeFolder();
-    QStringList filters; // the dialog's list of types, in the order of types
     QFileDialog dialog(m_parent, QApplication::translate("SavePanel", "Save Slideshow"));
     // Qt's own dialog: it adds the default suffix before it asks about
     // replacing an existing file, so the question is about the file that will
@@ -80,10 +65,8 @@ int QtSavePanel::runModalForDirectory(const QString &directory, const QString &f
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDirectory(startFolder);
     if (!m_requiredType.isEmpty()) {
-        filters << QApplication::translate("SavePanel", "Slideshow files (*.%1)").arg(m_requiredType);
-        for (const FileType &type : m_otherTypes)
-            filters << QStringLiteral("%1 (*.%2)").arg(type.description, type.extension);
         dialog.setNameFilters(filters);
+        dialog.selectNameFilter(filters[types.indexOf(m_requiredType)]);
         dialog.setDefaultSuffix(m_requiredType);
         // The default suffix follows the type picked from the list, so that
         // the dialog's own question about an existing file is about the name
@@ -95,7 +78,7 @@ int QtSavePanel::runModalForDirectory(const QString &directory, const QString &f
                                  dialog.setDefaultSuffix(types[index]);
                          });
     }
-    dialog.selectFile(proposedName(file, m_requiredType));
+    dialog.selectFile(fileNameForTitle(file, m_requiredType));
 
     for (;;) {
         if (dialog.exec() != QDialog::Accepted)
@@ -105,7 +88,7 @@ int QtSavePanel::runModalForDirectory(const QString &directory, const QString &f
             return 0;
         const qsizetype listed = filters.indexOf(dialog.selectedNameFilter());
         const QString type = listed >= 0 ? types[listed] : m_requiredType;
-        const QString path = nameWithFileType(chosen, type);
+        const QString path = pathWithFileType(chosen, type);
         // A name with another extension ("trip.txt") was not checked by the
         // dialog in its final form ("trip.txt.json"): ask here.
         if (path != chosen && QFileInfo::exists(path)) {

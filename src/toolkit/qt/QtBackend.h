@@ -26,15 +26,16 @@ public:
 
     void setRequiredFileType(const QString &type) override;
     // Opens a Qt file dialog in the folder (the home folder when the folder
-    // does not exist) proposing the file name with the required type. The
-    // chosen name always ends in the chosen type (the required one unless
-    // another is picked from the dialog's list of types): a name without it
-    // gets it appended, and replacing an existing file is confirmed first.
+    // does not exist) proposing the file name for the title (fileNameForTitle)
+    // with the required type. The chosen name always ends in the chosen type
+    // (the required one unless another is picked from the dialog's list of
+    // types): a name without it gets it (pathWithFileType), and replacing an
+    // existing file is confirmed first.
     int runModalForDirectory(const QString &directory, const QString &file) override;
     QString filename() const override { return m_filename; }
-    // Listed in the dialog after the required type. The scripted hook below
-    // chooses one of them when its path carries its extension.
-    void setOtherFileTypes(const std::vector<FileType> &types) override { m_otherTypes = types; }
+    // Listed in the dialog in this order. The scripted hook below chooses one
+    // of them when its path carries its extension.
+    void setFileTypes(const std::vector<FileType> &types) override { m_types = types; }
     QString chosenFileType() const override { return m_chosenType; }
 
     // What the last panel of this process was asked to propose (for tests).
@@ -42,23 +43,15 @@ public:
         QString directory;
         QString file;
         QString requiredFileType;
-        QStringList otherFileTypes; // extensions
+        QStringList otherFileTypes; // extensions listed beside the required one
         int count = 0; // panels run so far
     };
     static Request lastRequest();
 
-    // The name with the required type: unchanged when it already ends in
-    // ".type" (any letter case), else with ".type" appended. Unchanged when no
-    // type is required or the name is empty.
-    static QString nameWithFileType(const QString &name, const QString &type);
-    // The proposed name as the dialog shows it: "/" cannot stand in a file
-    // name, so it becomes "-"; the required type is added to a non-empty name.
-    static QString proposedName(const QString &file, const QString &type);
-
 private:
     QPointer<QWidget> m_parent;
     QString m_requiredType;
-    std::vector<FileType> m_otherTypes;
+    std::vector<FileType> m_types;
     QString m_filename;
     QString m_chosenType;
 };

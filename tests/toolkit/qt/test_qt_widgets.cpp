@@ -70,18 +70,18 @@ TEST(QtSavePanel, DialogOpensInTheFolderWithTheProposedName)
     }
 }
 
-// Other types are listed after the required one, which stays selected; a type
+// The types are listed in their order, the required one selected; a type
 // picked from the list makes the typed name carry its extension. The scripted
 // hook picks the type its path's extension names.
-TEST(QtSavePanel, OtherTypesAreListedAfterTheRequiredOne)
+TEST(QtSavePanel, TypesAreListedWithTheRequiredOneSelected)
 {
     QTemporaryDir dir;
     toolkit::QtSavePanel panel;
     panel.setRequiredFileType("json");
-    panel.setOtherFileTypes({{"mlt", "MLT project"}});
+    panel.setFileTypes({{"txt", "Notes (*.txt)"}, {"json", "JSON (*.json)"}, {"mlt", "MLT project (*.mlt)"}});
     answerDialog([&](QFileDialog *dialog) {
-        EXPECT_EQ(dialog->nameFilters(), QStringList({"Slideshow files (*.json)", "MLT project (*.mlt)"}));
-        EXPECT_EQ(dialog->selectedNameFilter(), "Slideshow files (*.json)");
+        EXPECT_EQ(dialog->nameFilters(), QStringList({"Notes (*.txt)", "JSON (*.json)", "MLT project (*.mlt)"}));
+        EXPECT_EQ(dialog->selectedNameFilter(), "JSON (*.json)");
         EXPECT_EQ(dialog->selectedFiles().value(0), dir.path() + "/Trip.json");
         QTest::keyClick(dialog->findChild<QComboBox *>("fileTypeCombo"), Qt::Key_Down); // as a person picks it
         EXPECT_EQ(dialog->selectedNameFilter(), "MLT project (*.mlt)");
@@ -90,13 +90,13 @@ TEST(QtSavePanel, OtherTypesAreListedAfterTheRequiredOne)
     ASSERT_EQ(panel.runModalForDirectory(dir.path(), "Trip"), toolkit::SavePanel::kOK);
     EXPECT_EQ(QStringList({panel.filename(), panel.chosenFileType()}), QStringList({dir.path() + "/notes.mlt", "mlt"}));
 
-    for (const auto &[scripted, chosen, type] : {std::tuple{"/s/a.MLT", "/s/a.MLT", "mlt"}, {"/s/b.txt", "/s/b.txt.json", "json"}}) {
+    for (const auto &[scripted, chosen, type] : {std::tuple{"/s/a.MLT", "/s/a.MLT", "mlt"}, {"/s/b.doc", "/s/b.doc.json", "json"}}) {
         qputenv(toolkit::kSavePanelScriptVariable, scripted);
         EXPECT_EQ(panel.runModalForDirectory(dir.path(), "Trip"), toolkit::SavePanel::kOK);
         EXPECT_EQ(QStringList({panel.filename(), panel.chosenFileType()}), QStringList({chosen, type}));
     }
     qunsetenv(toolkit::kSavePanelScriptVariable);
-    EXPECT_EQ(toolkit::QtSavePanel::lastRequest().otherFileTypes, QStringList{"mlt"});
+    EXPECT_EQ(toolkit::QtSavePanel::lastRequest().otherFileTypes, QStringList({"txt", "mlt"}));
 }
 
 } // namespace
