@@ -76,7 +76,7 @@ int main(int argc, char **argv)
         if (!finished.wait(600000))
             return fail(QStringLiteral("the load did not end"));
         // Then the album is counted for the overview and listed for the grid.
-        if (!QTest::qWaitFor([&] { return !assembly.countingAlbum(); }, 600000))
+        if (!QTest::qWaitFor([&] { return !assembly.overviewPanel().counting(); }, 600000))
             return fail(QStringLiteral("the album was not shown"));
         const qint64 loaded = clock.nsecsElapsed();
         longestGap = std::max(longestGap, loaded - lastTick); // the wait for the last tick

@@ -1,59 +1,24 @@
 #include "MainWindowAssembly.h"
 
-#include "Files.h"
 #include "ThumbnailGrid.h"
 #include "ui_MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QComboBox>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QEvent>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeySequence>
-#include <QLabel>
 #include <QMainWindow>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSettings>
-#include <QStatusBar>
-#include <QTimer>
-#include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 #include <QSplitter>
+#include <QStatusBar>
 
 #include <algorithm>
-#include <utility>
 
 namespace gui {
 
 namespace {
-
-// A file dialog that takes a folder or a file: a library folder, or the album
-// file itself wherever it lies. (A folder dialog alone rejects a file.)
-class LibraryDialog final : public QFileDialog {
-public:
-    explicit LibraryDialog(QWidget *parent) : QFileDialog(parent, QStringLiteral("Open Library"))
-    {
-        setOption(QFileDialog::DontUseNativeDialog); // a native one would not ask accept() below
-        setFileMode(QFileDialog::Directory);
-        setAcceptMode(QFileDialog::AcceptOpen);
-        setLabelText(QFileDialog::Accept, QStringLiteral("&Open"));
-    }
-
-    void accept() override
-    {
-        const QStringList chosen = selectedFiles();
-        if (chosen.size() == 1 && QFileInfo(chosen.first()).isFile())
-            QDialog::accept();
-        else
-            QFileDialog::accept();
-    }
-};
 
 // Draws the focus as after a Tab once the window is shown (showing a window
 // resets that; a mouse click turns it off again as usual).
@@ -72,25 +37,6 @@ protected:
         return false;
     }
 };
-
-// How wide a library path may stand in the overview before its middle is
-// left out (the whole path is in the tooltip): a path must not widen the window.
-constexpr int kOverviewPathWidth = 220;
-// Up to this many image files are looked for at once on the GUI thread (a few
-// milliseconds); a bigger album's on a worker.
-constexpr qsizetype kFilesLookedForAtOnce = 200;
-// A big album is counted and listed for the grid a slice of photos at a time,
-// a slice a turn of the event loop (a few tens of milliseconds), so the window
-// keeps answering; nearly every album takes one slice.
-constexpr int32_t kPhotosPerTurn = 4000;
-constexpr const char *kOverviewToolTip = "What Save writes: a photo without an image path gets no slide; a photo "
-                                         "whose file is missing gets its slide all the same";
-
-QSettings librarySettings()
-{
-    return QSettings(QString::fromLatin1(MainWindowAssembly::kSettingsOrganization),
-                     QString::fromLatin1(MainWindowAssembly::kSettingsApplication));
-}
 
 } // namespace
 
@@ -135,7 +81,7 @@ MainWindowAssembly::MainWindowAssembly()
         // once the load is over.
         if (loading) {
             m_popupHadFocus = m_mainWindow->focusWidget() == m_ui->albumPopup;
-            ++m_albumGeneration; // the album data goes: a count in progress stops
+            m_overviewPanel->albumDataGoing();
         }
         for (QWidget *widget : {static_cast<QWidget *>(m_ui->albumPopup), static_cast<QWidget *>(m_ui->saveButton)})
             widget->setEnabled(!loading);
@@ -145,13 +91,13 @@ MainWindowAssembly::MainWindowAssembly()
     });
     // Counted again once every load has ended (the album file's read may end
     // on another turn of the event loop).
-    connect(m_albumLoader.get(), &AlbumLoader::finished, this, [this] {
-        showSelectedAlbum();
-    });
+    m_overviewPanel = std::make_unique<OverviewPanel>(m_window, m_ui->overviewLabel, m_ui->showPhotosButton,
+                                                      m_ui->chooseLibraryButton, m_thumbnailGrid, m_mainWindow.get());
+    connect(m_albumLoader.get(), &AlbumLoader::finished, m_overviewPanel.get(),
+            [this] { m_overviewPanel->showSelectedAlbum(); });
 
     setUpKeyboard();
     setUpLibraryChoice();
-    setUpOverview();
 
     connect(m_ui->saveButton, &QPushButton::clicked, this, [this] { save(); });
     connect(m_ui->saveAction, &QAction::triggered, this, [this] { save(); });
@@ -161,7 +107,7 @@ MainWindowAssembly::MainWindowAssembly()
     // its selection too, and the load itself follows that up.
     connect(m_ui->albumPopup, &QComboBox::activated, this, [this] {
         m_window.setSelectedAlbum();
-        showSelectedAlbum();
+        m_overviewPanel->showSelectedAlbum();
     });
     // The window is the application's delegate: each time the application
     // becomes active (start-up included) the album data is read again.
@@ -233,181 +179,16 @@ void MainWindowAssembly::setUpKeyboard()
 
 void MainWindowAssembly::setUpLibraryChoice()
 {
-    m_ui->openLibraryAction->setShortcut(QKeySequence::Open);
-    connect(m_ui->openLibraryAction, &QAction::triggered, this, [this] { chooseLibrary(); });
-    connect(m_ui->chooseLibraryButton, &QPushButton::clicked, this, [this] { chooseLibrary(); });
-    connect(m_ui->defaultLibraryAction, &QAction::triggered, this, [this] { useDefaultLibrary(); });
-}
-
-void MainWindowAssembly::chooseStartLibrary(const QString &libraryOption)
-{
-    if (!libraryOption.isNull())
-        m_window.setLibraryLocation(QFileInfo(libraryOption).absoluteFilePath());
-    else
-        m_window.setLibraryLocation(librarySettings().value(QString::fromLatin1(kLibrarySetting)).toString());
-}
-
-void MainWindowAssembly::chooseLibrary()
-{
-    LibraryDialog dialog(m_mainWindow.get());
-    const QString current = m_window.albumFilePath();
-    dialog.setDirectory(QFileInfo(current).absolutePath());
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        openLibrary(dialog.selectedFiles().first());
-}
-
-void MainWindowAssembly::openLibrary(const QString &folderOrFile)
-{
-    const QString location = QFileInfo(folderOrFile).absoluteFilePath();
-    librarySettings().setValue(QString::fromLatin1(kLibrarySetting), location);
-    switchLibrary(location);
-}
-
-void MainWindowAssembly::useDefaultLibrary()
-{
-    librarySettings().remove(QString::fromLatin1(kLibrarySetting));
-    switchLibrary(QString());
-}
-
-void MainWindowAssembly::switchLibrary(const QString &folderOrFile)
-{
-    m_window.setLibraryLocation(folderOrFile);
-    // The albums of the old library do not belong to the new one, even when
-    // the new one cannot be read.
-    m_ui->albumPopup->clear();
-    reload();
-}
-
-// ---------------------------------------------------------------------------
-// Album overview
-
-void MainWindowAssembly::setUpOverview()
-{
-    // Until the first load there is nothing to count.
-    m_ui->showPhotosButton->hide();
-    m_ui->chooseLibraryButton->hide();
-    connect(m_ui->showPhotosButton, &QPushButton::clicked, this, [this] { showPhotosWithoutFile(); });
-}
-
-void MainWindowAssembly::showSelectedAlbum()
-{
-    ++m_albumGeneration;
-    if (m_window.gPlist.isNone()) {
-        ++m_overviewGeneration;
-        showLibraryNotice();
-        m_thumbnailGrid->showPhotos({});
-        return;
-    }
-    m_counting = AlbumOverview();
-    m_counting.photoCount = m_window.getFilesCount();
-    m_countedPhotos.clear();
-    m_countingAlbum = true;
-    countSlice(m_albumGeneration, 0);
-}
-
-void MainWindowAssembly::countSlice(quint64 generation, int32_t from)
-{
-    if (generation != m_albumGeneration)
-        return; // another album, or a load, came meanwhile
-    const int32_t to = int32_t(std::min<int64_t>(int64_t(from) + kPhotosPerTurn, m_counting.photoCount));
-    for (int32_t index = from; index < to; ++index) {
-        const rvWindow::Photo photo = m_window.photoAt(index);
-        countPhoto(m_counting, index, photo);
-        m_countedPhotos.append(ThumbnailModel::Photo::of(photo));
-    }
-    if (to < m_counting.photoCount) {
-        QTimer::singleShot(0, this, [this, generation, to] { countSlice(generation, to); });
-        return;
-    }
-    m_countingAlbum = false;
-    showCountedOverview(std::exchange(m_counting, AlbumOverview()));
-    m_thumbnailGrid->showPhotos(std::exchange(m_countedPhotos, {}));
-}
-
-void MainWindowAssembly::showCountedOverview(AlbumOverview overview)
-{
-    ++m_overviewGeneration; // a file lookup still running counts an album no longer shown
-    if (overview.slidesToLookFor.size() <= kFilesLookedForAtOnce) {
-        lookForFiles(overview);
-        showOverview(overview);
-        return;
-    }
-    // A big album: its files are looked for on a worker (the album data stays
-    // here; the overview holds only its own strings), the counts so far shown
-    // meanwhile.
-    showOverview(overview);
-    QtConcurrent::run([overview]() mutable {
-        lookForFiles(overview);
-        return overview;
-    }).then(this, [this, generation = m_overviewGeneration](const AlbumOverview &lookedFor) {
-        if (generation == m_overviewGeneration)
-            showOverview(lookedFor);
+    m_libraryChooser = std::make_unique<LibraryChooser>(m_window, m_mainWindow.get(), [this] {
+        // The albums of the old library do not belong to the new one, even
+        // when the new one cannot be read.
+        m_ui->albumPopup->clear();
+        reload();
     });
-}
-
-void MainWindowAssembly::showOverview(const AlbumOverview &overview)
-{
-    m_overview = overview;
-    m_overviewText = overviewSummary(m_overview);
-    if (const QString details = overviewDetails(m_overview); !details.isEmpty())
-        m_overviewText += '\n' + details;
-    if (!m_overview.filesLookedFor())
-        m_overviewText += QStringLiteral("\nLooking for the image files…");
-    m_ui->overviewLabel->setText(m_overviewText);
-    m_ui->overviewLabel->setToolTip(QString::fromLatin1(kOverviewToolTip));
-    m_ui->showPhotosButton->setVisible(m_overview.withoutImageFile() > 0);
-    m_ui->chooseLibraryButton->hide();
-    updatePhotosDialog();
-}
-
-void MainWindowAssembly::showLibraryNotice()
-{
-    m_overview = AlbumOverview();
-    // The library as the user knows it: a folder, or the album file chosen.
-    const QString albumFile = m_window.albumFilePath();
-    const QString library =
-        QFileInfo(albumFile).fileName() == QLatin1String("AlbumData.xml") ? QFileInfo(albumFile).path() : albumFile;
-    const QString notice = fileExistsAtPath(albumFile) ? QStringLiteral("The photo library at %1 could not be read")
-                                                       : QStringLiteral("No photo library at %1");
-    m_overviewText = notice.arg(library);
-    const QString elided = m_ui->overviewLabel->fontMetrics().elidedText(library, Qt::ElideMiddle, kOverviewPathWidth);
-    m_ui->overviewLabel->setText(notice.arg(QLatin1Char('\n') + elided));
-    m_ui->overviewLabel->setToolTip(m_overviewText);
-    m_ui->showPhotosButton->hide();
-    m_ui->chooseLibraryButton->show();
-    updatePhotosDialog();
-}
-
-void MainWindowAssembly::updatePhotosDialog()
-{
-    m_photosListing = overviewListing(m_overview);
-    if (m_photosDialog)
-        m_photosDialog->findChild<QPlainTextEdit *>()->setPlainText(m_photosListing);
-}
-
-void MainWindowAssembly::showPhotosWithoutFile()
-{
-    if (!m_photosDialog) {
-        auto *dialog = new QDialog(m_mainWindow.get());
-        dialog->setWindowTitle(QStringLiteral("Photos Without an Image File"));
-        auto *list = new QPlainTextEdit(dialog);
-        list->setReadOnly(true);
-        list->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        list->setLineWrapMode(QPlainTextEdit::NoWrap);
-        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
-        QPushButton *copy = buttons->addButton(QStringLiteral("&Copy All"), QDialogButtonBox::ActionRole);
-        connect(copy, &QPushButton::clicked, list, [list] { QGuiApplication::clipboard()->setText(list->toPlainText()); });
-        connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-        auto *layout = new QVBoxLayout(dialog);
-        layout->addWidget(list);
-        layout->addWidget(buttons);
-        dialog->resize(640, 320);
-        m_photosDialog = dialog;
-    }
-    m_photosDialog->findChild<QPlainTextEdit *>()->setPlainText(m_photosListing);
-    m_photosDialog->show();
-    m_photosDialog->raise();
-    m_photosDialog->activateWindow();
+    m_ui->openLibraryAction->setShortcut(QKeySequence::Open);
+    connect(m_ui->openLibraryAction, &QAction::triggered, this, [this] { m_libraryChooser->chooseLibrary(); });
+    connect(m_ui->chooseLibraryButton, &QPushButton::clicked, this, [this] { m_libraryChooser->chooseLibrary(); });
+    connect(m_ui->defaultLibraryAction, &QAction::triggered, this, [this] { m_libraryChooser->useDefaultLibrary(); });
 }
 
 // ---------------------------------------------------------------------------

@@ -83,7 +83,7 @@ int applicationMain(int argc, char **argv)
     {
         MainWindowAssembly assembly;
         qtBackend.setDialogParent(assembly.mainWindow());
-        assembly.chooseStartLibrary(options->library);
+        assembly.libraryChooser().chooseStartLibrary(options->library);
         assembly.awake();
         assembly.mainWindow()->show();
 

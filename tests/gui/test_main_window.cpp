@@ -46,7 +46,7 @@ protected:
     QString status() { return assembly.mainWindow()->statusBar()->findChild<QLabel *>()->text(); }
     // The user moves the album popup to the next album with the keyboard.
     void chooseNextAlbum() { albums()->setFocus(), QTest::keyClick(albums(), Qt::Key_Down); }
-    bool counted() { return QTest::qWaitFor([&] { return !assembly.countingAlbum() && !assembly.overviewPending(); }); }
+    bool counted() { return QTest::qWaitFor([&] { return !assembly.overviewPanel().counting() && !assembly.overviewPanel().pending(); }); }
 
     toolkit::QtBackend qtBackend;
     QTemporaryDir settings;
@@ -85,14 +85,14 @@ TEST_F(Assembly, ChoiceKeptByReloadsOnActivationAfterASave)
 TEST_F(Assembly, OverviewOfTheChosenAlbum)
 {
     ASSERT_TRUE(started());
-    EXPECT_EQ(assembly.overviewText(), "5 photos · 1 without an image file\n1 has no image path");
+    EXPECT_EQ(assembly.overviewPanel().text(), "5 photos · 1 without an image file\n1 has no image path");
     chooseNextAlbum();
-    EXPECT_EQ(assembly.overviewText(), "4 photos · 1 without an image file\n1 file is missing");
+    EXPECT_EQ(assembly.overviewPanel().text(), "4 photos · 1 without an image file\n1 file is missing");
     EXPECT_TRUE(shown("showPhotosButton"));
 
     widget<QPushButton>("showPhotosButton")->click();
-    ASSERT_TRUE(assembly.photosDialog());
-    const QString listed = assembly.photosDialog()->findChild<QPlainTextEdit *>()->toPlainText();
+    ASSERT_TRUE(assembly.overviewPanel().photosDialog());
+    const QString listed = assembly.overviewPanel().photosDialog()->findChild<QPlainTextEdit *>()->toPlainText();
     EXPECT_TRUE(listed.endsWith("The glacier\t" + home.path() + "/Pictures/iPhoto Library/Originals/glacier.jpg"))
         << listed.toStdString();
 
@@ -100,9 +100,9 @@ TEST_F(Assembly, OverviewOfTheChosenAlbum)
     QFile(home.path() + "/Pictures/iPhoto Library/Originals/glacier.jpg").open(QIODevice::WriteOnly);
     assembly.reload();
     ASSERT_TRUE(loaded());
-    EXPECT_EQ(assembly.overviewText(), "4 photos");
+    EXPECT_EQ(assembly.overviewPanel().text(), "4 photos");
     EXPECT_FALSE(shown("showPhotosButton"));
-    EXPECT_EQ(assembly.photosDialog()->findChild<QPlainTextEdit *>()->toPlainText(), "");
+    EXPECT_EQ(assembly.overviewPanel().photosDialog()->findChild<QPlainTextEdit *>()->toPlainText(), "");
 }
 
 // A big album's files are looked for on a worker; a newer choice wins over a
@@ -124,22 +124,22 @@ TEST_F(Assembly, BigAlbumFilesLookedForOffTheGuiThread)
     const int workers = QThreadPool::globalInstance()->maxThreadCount();
     for (int i = 0; i < workers; ++i)
         QThreadPool::globalInstance()->start([&hold] { hold.acquire(); });
-    assembly.chooseStartLibrary(library);
+    assembly.libraryChooser().chooseStartLibrary(library);
     assembly.awake();
     const bool wasLoaded = loaded();
-    EXPECT_TRUE(assembly.overviewPending());
-    EXPECT_EQ(assembly.overviewText(), "300 photos\nLooking for the image files…");
+    EXPECT_TRUE(assembly.overviewPanel().pending());
+    EXPECT_EQ(assembly.overviewPanel().text(), "300 photos\nLooking for the image files…");
     hold.release(workers);
     ASSERT_TRUE(wasLoaded);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.overviewPending(); }));
-    EXPECT_EQ(assembly.overviewText(), "300 photos · 1 without an image file\n1 file is missing");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.overviewPanel().pending(); }));
+    EXPECT_EQ(assembly.overviewPanel().text(), "300 photos · 1 without an image file\n1 file is missing");
 
     assembly.reload();
     ASSERT_TRUE(loaded());
     chooseNextAlbum();
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents(); // the old lookup's answer arrives, and is dropped
-    EXPECT_EQ(assembly.overviewText(), "1 photo");
+    EXPECT_EQ(assembly.overviewPanel().text(), "1 photo");
 }
 
 // An album too big to count in one turn of the event loop is counted a slice
@@ -151,19 +151,19 @@ TEST_F(Assembly, HugeAlbumIsCountedASliceAtATime)
     for (int i = 0; i < 9000; ++i)
         file.image(keys.emplace_back(QString::number(i)), home.filePath("gone.jpg"));
     ASSERT_TRUE(fixtures::writeBytes(home.filePath("Huge.xml"), file.album("Huge", keys).album("One", {"1"}).xml()));
-    assembly.chooseStartLibrary(home.filePath("Huge.xml"));
+    assembly.libraryChooser().chooseStartLibrary(home.filePath("Huge.xml"));
     ASSERT_TRUE(started());
-    EXPECT_TRUE(assembly.countingAlbum());
+    EXPECT_TRUE(assembly.overviewPanel().counting());
     ASSERT_TRUE(counted());
-    EXPECT_EQ(assembly.overviewText(), "9000 photos · 9000 without an image file\n9000 files are missing");
+    EXPECT_EQ(assembly.overviewPanel().text(), "9000 photos · 9000 without an image file\n9000 files are missing");
     EXPECT_EQ(assembly.thumbnailGrid()->model()->rowCount(), 9000);
 
     assembly.reload(); // the same file: shown again, and counted again
-    ASSERT_TRUE(loaded() && assembly.countingAlbum());
+    ASSERT_TRUE(loaded() && assembly.overviewPanel().counting());
     chooseNextAlbum();
     ASSERT_TRUE(counted());
     QCoreApplication::processEvents();
-    EXPECT_EQ(assembly.overviewText(), "1 photo · 1 without an image file\n1 file is missing");
+    EXPECT_EQ(assembly.overviewPanel().text(), "1 photo · 1 without an image file\n1 file is missing");
     EXPECT_EQ(assembly.thumbnailGrid()->model()->rowCount(), 1);
 }
 
@@ -177,13 +177,13 @@ TEST_F(Assembly, LibraryLocation)
     const QString moved = home.filePath("Elsewhere/My Library");
     ASSERT_TRUE(QDir().mkpath(moved) && QFile::rename(defaultFile, moved + "/AlbumData.xml"));
 
-    assembly.chooseStartLibrary(QString());
+    assembly.libraryChooser().chooseStartLibrary(QString());
     EXPECT_EQ(window.albumFilePath(), defaultFile);
     ASSERT_TRUE(started());
-    EXPECT_EQ(assembly.overviewText(), "No photo library at " + home.path() + "/Pictures/iPhoto Library");
+    EXPECT_EQ(assembly.overviewPanel().text(), "No photo library at " + home.path() + "/Pictures/iPhoto Library");
     EXPECT_TRUE(shown("chooseLibraryButton"));
 
-    assembly.openLibrary(moved); // remembered
+    assembly.libraryChooser().openLibrary(moved); // remembered
     ASSERT_TRUE(loaded());
     EXPECT_EQ(titlesOf(albums()), kSampleAlbums);
     EXPECT_FALSE(shown("chooseLibraryButton"));
@@ -203,11 +203,11 @@ TEST_F(Assembly, LibraryLocation)
     for (const auto &start : starts) {
         SCOPED_TRACE(start.option ? start.option : "no option");
         gui::MainWindowAssembly next;
-        next.chooseStartLibrary(start.option ? QString::fromUtf8(start.option) : QString());
+        next.libraryChooser().chooseStartLibrary(start.option ? QString::fromUtf8(start.option) : QString());
         next.awake();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !next.albumLoader().isLoading(); }));
         EXPECT_EQ(next.window().albumFilePath(), start.albumFile);
-        EXPECT_EQ(next.overviewText(), start.notice.isEmpty() ? "5 photos · 1 without an image file\n1 has no image path"
+        EXPECT_EQ(next.overviewPanel().text(), start.notice.isEmpty() ? "5 photos · 1 without an image file\n1 has no image path"
                                                               : start.notice);
     }
     QDir::setCurrent(oldWorkingFolder);
@@ -244,7 +244,7 @@ TEST_F(Assembly, LibraryChosenDuringALoadIsLoadedAfterIt)
     ASSERT_TRUE(fixtures::writeBytes(other, fixtures::AlbumFile().album("Elsewhere", {}).xml()));
     assembly.awake();
     ASSERT_TRUE(assembly.albumLoader().isLoading());
-    assembly.openLibrary(other);
+    assembly.libraryChooser().openLibrary(other);
     ASSERT_TRUE(loaded());
     EXPECT_EQ(titlesOf(albums()), QStringList{"Elsewhere"});
 }

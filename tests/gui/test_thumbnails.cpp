@@ -233,8 +233,8 @@ TEST(Thumbnails, SaveOverviewGridAndCommandLineSeeEachPhotoAlike)
 
     gui::MainWindowAssembly assembly;
     assembly.awake();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.albumLoader().isLoading() && !assembly.countingAlbum()
-                                             && !assembly.overviewPending(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.albumLoader().isLoading() && !assembly.overviewPanel().counting()
+                                             && !assembly.overviewPanel().pending(); }));
     rvWindow &window = assembly.window();
     const Value slides = assembly.controller().createSlideshowDocument().value("slides");
     const ThumbnailModel *grid = assembly.thumbnailGrid()->thumbnailModel();
@@ -265,9 +265,9 @@ TEST(Thumbnails, SaveOverviewGridAndCommandLineSeeEachPhotoAlike)
         EXPECT_EQ(grid->data(grid->index(i), ThumbnailModel::PathRole).toString(), photo.path);
     }
     EXPECT_EQ(slides.count(), slide);
-    EXPECT_EQ(assembly.overview().withoutImagePath, withoutSlide.size());
-    EXPECT_EQ(assembly.overview().missingFiles, missing.size());
-    EXPECT_EQ(overviewListing(assembly.overview()),
+    EXPECT_EQ(assembly.overviewPanel().overview().withoutImagePath, withoutSlide.size());
+    EXPECT_EQ(assembly.overviewPanel().overview().missingFiles, missing.size());
+    EXPECT_EQ(overviewListing(assembly.overviewPanel().overview()),
               "No image path (no slide is written):\n" + withoutSlide.join('\n') + "\n\n"
               "Image file missing (the slide is written all the same):\n" + missing.join('\n'));
 
