@@ -234,6 +234,9 @@ int main(int argc, char **argv)
     toolkit::setBackend(&backend);
     gui::MainWindowAssembly assembly;
     assembly.awake();
+    // The size the figures were first taken at (four columns, three rows),
+    // whatever the off-screen screen's size.
+    assembly.mainWindow()->resize(1296, 556);
     assembly.mainWindow()->show();
     gui::ThumbnailGrid *grid = assembly.thumbnailGrid();
     gui::ThumbnailModel *model = grid->thumbnailModel();

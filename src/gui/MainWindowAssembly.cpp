@@ -11,6 +11,7 @@
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 
@@ -37,6 +38,10 @@ protected:
         return false;
     }
 };
+
+// Room left around the window for the frame a window manager draws (title
+// bar and borders), which is not known before the window is shown.
+constexpr QSize kWindowFrame(16, 48);
 
 } // namespace
 
@@ -197,7 +202,8 @@ void MainWindowAssembly::setUpLibraryChoice()
 void MainWindowAssembly::addThumbnailGrid()
 {
     // The settings keep their column and their least size (so a small window
-    // still shows each of them); the grid takes whatever width is left.
+    // still shows each of them); the grid takes whatever width is left, at
+    // least one column and one row of photos.
     auto *splitter = new QSplitter(Qt::Horizontal);
     splitter->setObjectName(QStringLiteral("thumbnailSplitter"));
     splitter->setChildrenCollapsible(false);
@@ -207,12 +213,20 @@ void MainWindowAssembly::addThumbnailGrid()
     splitter->addWidget(m_thumbnailGrid);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
-    // Room for four columns and three rows of photos at first.
     const QSize settings = m_mainWindow->size();
     const QSize cell = m_thumbnailGrid->gridSize();
+    const int gridFrame = 40; // the grid's frame and scroll bar
+    m_thumbnailGrid->setMinimumSize(cell + QSize(gridFrame, gridFrame));
     m_mainWindow->setCentralWidget(splitter);
-    splitter->setSizes({settings.width(), 4 * cell.width() + 40});
-    m_mainWindow->resize(settings.width() + 4 * cell.width() + 40, std::max(settings.height(), 3 * cell.height() + 40));
+
+    // At first room for four columns and three rows of photos, as far as the
+    // screen's free area allows with the window's frame around it.
+    QSize size(settings.width() + 4 * cell.width() + gridFrame, std::max(settings.height(), 3 * cell.height() + gridFrame));
+    if (const QScreen *screen = m_mainWindow->screen())
+        size = size.boundedTo(screen->availableGeometry().size() - kWindowFrame);
+    size = size.expandedTo(m_mainWindow->minimumSizeHint());
+    splitter->setSizes({settings.width(), size.width() - settings.width()});
+    m_mainWindow->resize(size);
     QWidget::setTabOrder(m_ui->saveButton, m_thumbnailGrid);
 }
 

@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSemaphore>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -324,10 +325,15 @@ TEST_F(Assembly, KeyboardAndWaysToSave)
 }
 
 // The layout's choices and defaults, which the command line offers too (its
-// tests pin their order: 29.97 first, the random transition last). Shrunk as
-// far as it goes, the window still shows every setting whole.
+// tests pin their order: 29.97 first, the random transition last). The window
+// opens within the screen's free area (the off-screen screen, 800x600, is
+// smaller than a 1024x768 one); shrunk as far as it goes, it still shows every
+// setting whole and a column of photos.
 TEST_F(Assembly, LayoutChoicesAndTooSmallAWindow)
 {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_LE(screen.width(), 1024);
+    EXPECT_TRUE(screen.contains(QRect(screen.topLeft(), assembly.mainWindow()->size()))) << screen.width();
     EXPECT_EQ(titlesOf(widget("frameRatePopup")), cli::Layout::frameRateTitles());
     EXPECT_EQ(titlesOf(widget("transitionPopup")), cli::Layout::transitionTitles());
     const auto text = [&](const char *name) { return widget<QLineEdit>(name)->text(); };
@@ -338,6 +344,10 @@ TEST_F(Assembly, LayoutChoicesAndTooSmallAWindow)
     assembly.mainWindow()->show();
     assembly.mainWindow()->resize(1, 1);
     QApplication::processEvents();
+    EXPECT_EQ(assembly.mainWindow()->size(), assembly.mainWindow()->minimumSizeHint());
+    const QSize cell = assembly.thumbnailGrid()->gridSize();
+    EXPECT_GE(assembly.thumbnailGrid()->viewport()->width(), cell.width());
+    EXPECT_GE(assembly.thumbnailGrid()->viewport()->height(), cell.height());
     for (QWidget *control : assembly.mainWindow()->centralWidget()->findChildren<QWidget *>()) {
         if (!control->isVisibleTo(assembly.mainWindow()) || control->objectName().startsWith("qt_"))
             continue;
