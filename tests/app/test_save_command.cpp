@@ -67,16 +67,19 @@ TEST_F(SaveRoad, WritesTheDocumentByteForByteLeavingOutPhotosWithoutAFile)
 }
 
 // A title outside ASCII cannot be written; nor can a path below a regular
-// file, as a document or as an MLT project (which is not logged).
+// file, as a document or as an MLT project (which is not logged), nor an MLT
+// project over a folder.
 TEST_F(SaveRoad, AFailedWriteBeepsTwiceLogsOnceAndDamagesNothing)
 {
     const QString blocker = desktop("blocker"), accented = desktop(QStringLiteral("Caf\u00e9.json"));
-    ASSERT_TRUE(writeBytes(blocker, "a plain file") && writeBytes(accented, "old content"));
+    ASSERT_TRUE(writeBytes(blocker, "a plain file") && writeBytes(accented, "old content")
+                && writeBytes(desktop("Folder.mlt/inside"), "kept"));
     start("Holiday");
     const struct { QString title, target, type, untouched; QByteArray bytes; } cases[] = {
         {QStringLiteral("Caf\u00e9"), accented, {}, accented, "old content"},
         {"Trip", blocker + "/Trip.json", {}, blocker, "a plain file"},
         {"Trip", blocker + "/Trip.mlt", "mlt", blocker, "a plain file"},
+        {"Trip", desktop("Folder.mlt"), "mlt", desktop("Folder.mlt/inside"), "kept"}, // a folder is not replaced
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.target.toStdString());
@@ -94,7 +97,7 @@ TEST_F(SaveRoad, AFailedWriteBeepsTwiceLogsOnceAndDamagesNothing)
     EXPECT_EQ(left, (QStringList{"Caf\u00e9.json", "blocker"}));
     rvController unwired; // no window: nothing to export
     EXPECT_FALSE(unwired.writeMLTTo(desktop("none.mlt")));
-    EXPECT_EQ(backend.beepCount(), 7);
+    EXPECT_EQ(backend.beepCount(), 9);
 }
 
 // (That the generator is never seeded is checked with the transition choice.)

@@ -229,6 +229,26 @@ TEST_F(CommandLine, ListsAlbumsAndExportsAllNamingCollidingFilesInAlbumOrder)
     EXPECT_EQ(run({"--export-all", "-o", "out/slideshows"}).status, 1); // they exist now
     EXPECT_EQ(run({"--export-all", "-o", "out/slideshows", "--force", "--title", "Same"}).status, 0);
     EXPECT_TRUE(readBytes(out.filePath("Coast 2.json")).contains("\"projectName\" : \"Same\""));
+    // --export into a folder names the file after the title.
+    EXPECT_EQ(run({"--export", "Empty", "-o", "out/slideshows", "--title", "Into"}).status, 0);
+    EXPECT_TRUE(readBytes(out.filePath("Into.json")).contains("\"projectName\" : \"Into\""));
+}
+
+// A write that fails part way (the fourth file's name is too long for the
+// file system) takes back the files and folders the run made, and only those.
+TEST_F(CommandLine, ExportAllTakesBackWhatItMadeWhenAWriteFails)
+{
+    library.album(QString(300, 'x'), {"1"});
+    writeLibrary();
+    ASSERT_TRUE(writeBytes(inWork("kept/old.txt"), "old"));
+    for (const char *folder : {"new/deep", "kept"}) {
+        SCOPED_TRACE(folder);
+        const Outcome result = run({"--export-all", "-o", folder});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_TRUE(result.err.contains("could not be written")) << result.err.constData();
+    }
+    EXPECT_FALSE(QFileInfo::exists(inWork("new")));
+    EXPECT_EQ(QDir(inWork("kept")).entryList(QDir::Files | QDir::Hidden), QStringList{"old.txt"});
 }
 
 } // namespace
