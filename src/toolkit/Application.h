@@ -6,8 +6,9 @@
 #include <vector>
 
 // What the program needs of the running toolkit besides its controls: the
-// save panel, the beep, the application-activation notice and the
-// application's main.
+// window's base, the application-activation notice, the save panel and the
+// beep. (The application's main is the application shell's:
+// gui::applicationMain.)
 namespace toolkit {
 
 // The base of the application's windows.
