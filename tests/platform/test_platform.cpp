@@ -106,43 +106,53 @@ TEST(Files, AsciiBytesOrNothing)
         EXPECT_FALSE(asciiBytes(text).has_value()) << text.toStdString();
 }
 
-// For every name the file system takes, also names too long for a sibling
-// "<name>.XXXXXX": a new file gets a new file's permissions; a replaced one is
-// replaced whole (a reader from before keeps the old file), keeps its
-// permissions, and is written through a symlink. Failures give a one-line
-// reason. Nothing else is ever left in the folder.
+// On both roads (an unnamed temporary file, and the named one taken where the
+// file system has none), for every name the file system takes, also names too
+// long for a sibling "<name>.XXXXXX": a new file gets a new file's
+// permissions; a replaced one is replaced whole (a reader from before keeps
+// the old file), keeps its permissions, and is written through a symlink.
+// Failures give a one-line reason. Nothing else is ever left in the folder.
 TEST(Files, AtomicWriteReplacesAllOrNothing)
 {
-    QTemporaryDir dir;
-    const QString reference = dir.filePath(qs("short"));
-    ASSERT_TRUE(writeFileAtomically(reference, "x"));
     const auto entries = [](const QString &path) {
         return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
     };
     const auto kept = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadOther;
-    for (const QString &name : {qs("out.json"), QString(248, u'n'), QString(249, u'n'), QString(255, u'n'),
-                                QString(127, u'\u00e9') + u'n'}) {
-        SCOPED_TRACE(name.size());
-        QTemporaryDir folder;
-        const QString target = folder.filePath(name), link = folder.filePath(qs("link"));
-        ASSERT_TRUE(writeFileAtomically(target, QByteArray(5000, 'o')));
-        EXPECT_EQ(QFile::permissions(target), QFile::permissions(reference));
-        QFile before(target);
-        ASSERT_TRUE(before.open(QIODevice::ReadOnly) && QFile::setPermissions(target, kept) && QFile::link(target, link));
-        ASSERT_TRUE(writeFileAtomically(target, "replaced") && writeFileAtomically(link, "through the link"));
-        EXPECT_EQ(before.readAll(), QByteArray(5000, 'o'));
-        EXPECT_EQ(readWholeFile(target), QByteArray("through the link"));
-        EXPECT_EQ(QFile::permissions(target), kept);
-        EXPECT_EQ(entries(folder.path()), (QStringList{qs("link"), name}));
+    for (const SaveTemporary road : {SaveTemporary::UnnamedWherePossible, SaveTemporary::Named}) {
+        SCOPED_TRACE(road == SaveTemporary::Named ? "named" : "unnamed");
+        const auto write = [road](const QString &path, const QByteArray &bytes, QString *error = nullptr) {
+            return writeFileAtomically(path, bytes, error, road);
+        };
+        QTemporaryDir dir;
+        const QString reference = dir.filePath(qs("short"));
+        ASSERT_TRUE(write(reference, "x"));
+        for (const QString &name : {qs("out.json"), QString(248, u'n'), QString(249, u'n'), QString(255, u'n'),
+                                    QString(127, u'\u00e9') + u'n'}) {
+            SCOPED_TRACE(name.size());
+            QTemporaryDir folder;
+            const QString target = folder.filePath(name), link = folder.filePath(qs("link"));
+            ASSERT_TRUE(write(target, QByteArray(5000, 'o')));
+            EXPECT_EQ(QFile::permissions(target), QFile::permissions(reference));
+            QFile before(target);
+            ASSERT_TRUE(before.open(QIODevice::ReadOnly) && QFile::setPermissions(target, kept)
+                        && QFile::link(target, link));
+            ASSERT_TRUE(write(target, "replaced") && write(link, "through the link"));
+            EXPECT_EQ(before.readAll(), QByteArray(5000, 'o'));
+            EXPECT_EQ(readWholeFile(target), QByteArray("through the link"));
+            EXPECT_EQ(QFile::permissions(target), kept);
+            EXPECT_EQ(entries(folder.path()), (QStringList{qs("link"), name}));
+        }
+        ASSERT_TRUE(QDir(dir.path()).mkdir(qs("folder")));
+        for (const QString &path : {reference + qs("/below.json"), dir.filePath(qs("folder")),
+                                    dir.filePath(QString(256, u'n')), dir.filePath(qs("missing/new.json")),
+                                    dir.filePath(qs("missing/") + QString(255, u'n'))}) {
+            QString error;
+            EXPECT_FALSE(write(path, "new", &error)) << path.toStdString();
+            EXPECT_TRUE(error.contains(path) && !error.contains(u'\n')) << error.toStdString();
+        }
+        EXPECT_EQ(readWholeFile(reference), QByteArray("x"));
+        EXPECT_EQ(entries(dir.path()), (QStringList{qs("folder"), qs("short")}));
     }
-    ASSERT_TRUE(QDir(dir.path()).mkdir(qs("folder")));
-    for (const QString &path : {reference + qs("/below.json"), dir.filePath(qs("folder")), dir.filePath(QString(256, u'n'))}) {
-        QString error;
-        EXPECT_FALSE(writeFileAtomically(path, "new", &error)) << path.toStdString();
-        EXPECT_TRUE(error.contains(path) && !error.contains(u'\n')) << error.toStdString();
-    }
-    EXPECT_EQ(readWholeFile(reference), QByteArray("x"));
-    EXPECT_EQ(entries(dir.path()), (QStringList{qs("folder"), qs("short")}));
 }
 
 TEST(SystemLog, OneVerbatimLinePerCallToSinkAndStandardError)
