@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QTemporaryFile>
 
@@ -62,35 +63,137 @@ mode_t creationMask()
     return 022;
 }
 
-// The atomic write for names too long for QSaveFile's temporary file: the
-// same steps with a temporary file of a short name in the same folder. It is
-// made unnamed where the file system allows (nothing is left after a kill),
-// synced, given the replaced file's permissions (or a new file's), named and
-// renamed over the target; on any failure it is removed.
-bool writeThroughShortTemporary(const QString &path, const QString &finalPath, const QByteArray &bytes,
-                                QString *error)
+// Writes all the bytes, going on after short writes and interrupted calls;
+// false with errno set when the system takes no more.
+bool writeAll(int fd, const QByteArray &bytes)
 {
-    const QFileInfo target(finalPath);
-    const auto fail = [&](const QString &reason) {
-        setError(error, writeFailure(path, reason));
-        return false;
+    const char *next = bytes.constData();
+    for (qsizetype left = bytes.size(); left > 0;) {
+        const ssize_t written = ::write(fd, next, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = ENOSPC; // nothing taken and no reason given
+            return false;
+        }
+        next += written;
+        left -= written;
+    }
+    return true;
+}
+
+// A short hidden name in the folder ("FOLDER/.save-XXXXXX") for a file on its
+// way to its own name.
+QByteArray temporaryName(const QByteArray &folder)
+{
+    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QByteArray name = folder + "/.save-";
+    for (int i = 0; i < 6; ++i)
+        name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+    return name;
+}
+
+// Gives the unnamed file open on the descriptor the target's name: linked
+// straight onto it when there is no such file, else linked under a temporary
+// name and renamed over it (the temporary name removed if that fails). False
+// with errno set on failure.
+bool nameUnnamedFile(int fd, const QByteArray &folder, const QByteArray &target, bool replacing)
+{
+    // "/proc/self/fd/N" with AT_SYMLINK_FOLLOW links an unnamed file without
+    // the privilege that AT_EMPTY_PATH needs.
+    const QByteArray source = "/proc/self/fd/" + QByteArray::number(fd);
+    const auto linkAt = [&](const QByteArray &name) {
+        return ::linkat(AT_FDCWD, source.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0;
     };
-    struct stat existing {};
-    const bool replacing = ::stat(QFile::encodeName(finalPath).constData(), &existing) == 0;
-    if (replacing && !target.isWritable())
-        return fail(QStringLiteral("the existing file is not writable"));
-    QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.save-XXXXXX"));
-    if (!temporary.open() || temporary.write(bytes) != bytes.size() || !temporary.flush())
-        return fail(temporary.errorString());
-    const mode_t mode = replacing ? existing.st_mode & 0777 : 0666 & ~creationMask();
-    if (::fchmod(temporary.handle(), mode) != 0 || ::fsync(temporary.handle()) != 0)
-        return fail(qt_error_string(errno));
-    const QString temporaryPath = temporary.fileName(); // names an unnamed file
-    if (temporaryPath.isEmpty())
-        return fail(temporary.errorString());
-    if (::rename(QFile::encodeName(temporaryPath).constData(), QFile::encodeName(finalPath).constData()) != 0)
-        return fail(qt_error_string(errno));
+    if (!replacing && linkAt(target))
+        return true;
+    if (!replacing && errno != EEXIST)
+        return false;
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        const QByteArray temporary = temporaryName(folder);
+        if (!linkAt(temporary)) {
+            if (errno == EEXIST)
+                continue; // the name is taken: draw another
+            return false;
+        }
+        if (::rename(temporary.constData(), target.constData()) == 0)
+            return true;
+        const int renameError = errno;
+        ::unlink(temporary.constData());
+        errno = renameError;
+        return false;
+    }
+    return false; // errno is EEXIST
+}
+
+// The atomic write through an unnamed file (Linux's O_TMPFILE): written,
+// given its permissions, synced and named. Nothing is ever left under another
+// name but between the two calls that replace an existing target. Gives
+// nothing when the folder's file system has no unnamed files, else whether it
+// wrote the file and, on failure, the reason.
+std::optional<bool> writeThroughUnnamedFile(const QString &target, bool replacing, mode_t mode,
+                                            const QByteArray &bytes, QString *reason)
+{
+#ifdef O_TMPFILE
+    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    // EOPNOTSUPP: the file system has no unnamed files; EISDIR or EINVAL: the
+    // kernel predates them.
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
+        return std::nullopt;
+    const bool written = fd >= 0 && writeAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0
+                         && nameUnnamedFile(fd, folder, QFile::encodeName(target), replacing);
+    if (!written)
+        *reason = qt_error_string(errno);
+    if (fd >= 0)
+        ::close(fd); // when left unnamed, the file goes with it
+    return written;
+#else
+    Q_UNUSED(target);
+    Q_UNUSED(replacing);
+    Q_UNUSED(mode);
+    Q_UNUSED(bytes);
+    Q_UNUSED(reason);
+    return std::nullopt;
+#endif
+}
+
+// The named road for names too long for QSaveFile's temporary file: the same
+// steps with a temporary file of a short name in the same folder, removed on
+// any failure.
+bool writeThroughShortTemporary(const QString &target, mode_t mode, const QByteArray &bytes, QString *reason)
+{
+    QTemporaryFile temporary(QFileInfo(target).absolutePath() + QStringLiteral("/.save-XXXXXX"));
+    if (!temporary.open() || temporary.write(bytes) != bytes.size() || !temporary.flush()) {
+        *reason = temporary.errorString();
+        return false;
+    }
+    if (::fchmod(temporary.handle(), mode) != 0 || ::fsync(temporary.handle()) != 0) {
+        *reason = qt_error_string(errno);
+        return false;
+    }
+    const QString temporaryPath = temporary.fileName(); // names a file Qt made unnamed
+    if (temporaryPath.isEmpty()) {
+        *reason = temporary.errorString();
+        return false;
+    }
+    if (::rename(QFile::encodeName(temporaryPath).constData(), QFile::encodeName(target).constData()) != 0) {
+        *reason = qt_error_string(errno);
+        return false;
+    }
     temporary.setAutoRemove(false); // it is the target now
+    return true;
+}
+
+// The named road for other names: QSaveFile, which follows symlinks itself.
+bool writeThroughSaveFile(const QString &path, const QByteArray &bytes, QString *reason)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *reason = file.errorString();
+        return false; // the temporary file goes with the QSaveFile
+    }
     return true;
 }
 
@@ -185,24 +288,28 @@ std::optional<QByteArray> asciiBytes(const QString &text)
     return bytes;
 }
 
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error, SaveTemporary temporary)
 {
     const QString target = writtenPath(path);
-    if (!saveFileSiblingFits(target))
-        return writeThroughShortTemporary(path, target, bytes, error);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        setError(error, writeFailure(path, file.errorString()));
+    const auto fail = [&](const QString &reason) {
+        setError(error, writeFailure(path, reason));
         return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        setError(error, writeFailure(path, file.errorString()));
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        setError(error, writeFailure(path, file.errorString()));
-        return false;
-    }
-    return true;
+    };
+    struct stat existing {};
+    const bool replacing = ::stat(QFile::encodeName(target).constData(), &existing) == 0;
+    if (!replacing && errno != ENOENT)
+        return fail(qt_error_string(errno));
+    if (replacing && S_ISDIR(existing.st_mode))
+        return fail(QStringLiteral("it is a folder"));
+    if (replacing && !QFileInfo(target).isWritable())
+        return fail(QStringLiteral("the existing file is not writable"));
+    const mode_t mode = replacing ? existing.st_mode & 0777 : 0666 & ~creationMask();
+    QString reason;
+    std::optional<bool> written;
+    if (temporary == SaveTemporary::UnnamedWherePossible)
+        written = writeThroughUnnamedFile(target, replacing, mode, bytes, &reason);
+    if (!written)
+        written = saveFileSiblingFits(target) ? writeThroughSaveFile(path, bytes, &reason)
+                                              : writeThroughShortTemporary(target, mode, bytes, &reason);
+    return *written || fail(reason);
 }

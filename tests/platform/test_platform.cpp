@@ -1,5 +1,6 @@
 #include "Files.h"
 #include "Paths.h"
+#include "SaveLoop.h"
 #include "SystemLog.h"
 #include "TextNumber.h"
 
@@ -7,10 +8,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <chrono>
+#include <thread>
+
+#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -125,43 +131,114 @@ TEST(Files, AsciiBytesOrNothing)
         EXPECT_FALSE(asciiBytes(text).has_value()) << text.toStdString();
 }
 
-// For every name the file system takes, also names too long for a sibling
-// "<name>.XXXXXX": a new file gets a new file's permissions; a replaced one is
-// replaced whole (a reader from before keeps the old file), keeps its
-// permissions, and is written through a symlink. Failures give a one-line
-// reason. Nothing else is ever left in the folder.
+// On both roads (an unnamed temporary file, and the named one taken where the
+// file system has none), for every name the file system takes, also names too
+// long for a sibling "<name>.XXXXXX": a new file gets a new file's
+// permissions; a replaced one is replaced whole (a reader from before keeps
+// the old file), keeps its permissions, and is written through a symlink.
+// Failures give a one-line reason. Nothing else is ever left in the folder.
 TEST(Files, AtomicWriteReplacesAllOrNothing)
 {
-    QTemporaryDir dir;
-    const QString reference = dir.filePath(qs("short"));
-    ASSERT_TRUE(writeFileAtomically(reference, "x"));
     const auto entries = [](const QString &path) {
         return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
     };
     const auto kept = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadOther;
-    for (const QString &name : {qs("out.json"), QString(248, u'n'), QString(249, u'n'), QString(255, u'n'),
-                                QString(127, u'\u00e9') + u'n'}) {
-        SCOPED_TRACE(name.size());
-        QTemporaryDir folder;
-        const QString target = folder.filePath(name), link = folder.filePath(qs("link"));
-        ASSERT_TRUE(writeFileAtomically(target, QByteArray(5000, 'o')));
-        EXPECT_EQ(QFile::permissions(target), QFile::permissions(reference));
-        QFile before(target);
-        ASSERT_TRUE(before.open(QIODevice::ReadOnly) && QFile::setPermissions(target, kept) && QFile::link(target, link));
-        ASSERT_TRUE(writeFileAtomically(target, "replaced") && writeFileAtomically(link, "through the link"));
-        EXPECT_EQ(before.readAll(), QByteArray(5000, 'o'));
-        EXPECT_EQ(readWholeFile(target), QByteArray("through the link"));
-        EXPECT_EQ(QFile::permissions(target), kept);
-        EXPECT_EQ(entries(folder.path()), (QStringList{qs("link"), name}));
+    for (const SaveTemporary road : {SaveTemporary::UnnamedWherePossible, SaveTemporary::Named}) {
+        SCOPED_TRACE(road == SaveTemporary::Named ? "named" : "unnamed");
+        const auto write = [road](const QString &path, const QByteArray &bytes, QString *error = nullptr) {
+            return writeFileAtomically(path, bytes, error, road);
+        };
+        QTemporaryDir dir;
+        const QString reference = dir.filePath(qs("short"));
+        ASSERT_TRUE(write(reference, "x"));
+        for (const QString &name : {qs("out.json"), QString(248, u'n'), QString(249, u'n'), QString(255, u'n'),
+                                    QString(127, u'\u00e9') + u'n'}) {
+            SCOPED_TRACE(name.size());
+            QTemporaryDir folder;
+            const QString target = folder.filePath(name), link = folder.filePath(qs("link"));
+            ASSERT_TRUE(write(target, QByteArray(5000, 'o')));
+            EXPECT_EQ(QFile::permissions(target), QFile::permissions(reference));
+            QFile before(target);
+            ASSERT_TRUE(before.open(QIODevice::ReadOnly) && QFile::setPermissions(target, kept)
+                        && QFile::link(target, link));
+            ASSERT_TRUE(write(target, "replaced") && write(link, "through the link"));
+            EXPECT_EQ(before.readAll(), QByteArray(5000, 'o'));
+            EXPECT_EQ(readWholeFile(target), QByteArray("through the link"));
+            EXPECT_EQ(QFile::permissions(target), kept);
+            EXPECT_EQ(entries(folder.path()), (QStringList{qs("link"), name}));
+        }
+        ASSERT_TRUE(QDir(dir.path()).mkdir(qs("folder")));
+        for (const QString &path : {reference + qs("/below.json"), dir.filePath(qs("folder")),
+                                    dir.filePath(QString(256, u'n')), dir.filePath(qs("missing/new.json")),
+                                    dir.filePath(qs("missing/") + QString(255, u'n'))}) {
+            QString error;
+            EXPECT_FALSE(write(path, "new", &error)) << path.toStdString();
+            EXPECT_TRUE(error.contains(path) && !error.contains(u'\n')) << error.toStdString();
+        }
+        EXPECT_EQ(readWholeFile(reference), QByteArray("x"));
+        EXPECT_EQ(entries(dir.path()), (QStringList{qs("folder"), qs("short")}));
     }
-    ASSERT_TRUE(QDir(dir.path()).mkdir(qs("folder")));
-    for (const QString &path : {reference + qs("/below.json"), dir.filePath(qs("folder")), dir.filePath(QString(256, u'n'))}) {
-        QString error;
-        EXPECT_FALSE(writeFileAtomically(path, "new", &error)) << path.toStdString();
-        EXPECT_TRUE(error.contains(path) && !error.contains(u'\n')) << error.toStdString();
+}
+
+// A process killed with SIGKILL at random moments while it saves over and
+// over (the target removed before every other run) leaves the target whole,
+// with one of its two contents, or no target if it had none; and nothing else,
+// but for the new file under its short hidden name when killed between
+// linking it there and renaming it over the target. In the temporary folders'
+// file system and in tmpfs. (The named road, on a file system without unnamed
+// files, leaves its partly written temporary file: it has no such test.)
+TEST(Files, AtomicWriteKilledLeavesOldOrNewFile)
+{
+    QStringList roots{QDir::tempPath()};
+    if (const int fd = ::open("/dev/shm", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600); fd >= 0) {
+        ::close(fd);
+        roots << qs("/dev/shm");
     }
-    EXPECT_EQ(readWholeFile(reference), QByteArray("x"));
-    EXPECT_EQ(entries(dir.path()), (QStringList{qs("folder"), qs("short")}));
+    const QByteArray contents[] = {saveLoopContent(0), saveLoopContent(1)};
+    const auto isContent = [&](const std::optional<QByteArray> &bytes) {
+        return bytes == contents[0] || bytes == contents[1];
+    };
+    QRandomGenerator random(11);
+    const int kills = 40;
+    for (const QString &root : roots) {
+        SCOPED_TRACE(root.toStdString());
+        QTemporaryDir folder(root + qs("/kill-XXXXXX"));
+        ASSERT_TRUE(folder.isValid());
+        const QString name = qs("album.json"), target = folder.filePath(name);
+        int betweenCalls = 0;
+        for (int kill = 0; kill < kills; ++kill) {
+            SCOPED_TRACE(kill);
+            if (kill % 2 == 0)
+                QFile::remove(target);
+            const bool hadTarget = QFile::exists(target);
+            QProcess saver;
+            saver.start(qs(SAVE_LOOP), {target});
+            ASSERT_TRUE(saver.waitForReadyRead(60000)) << saver.readAllStandardError().toStdString();
+            std::this_thread::sleep_for(std::chrono::microseconds(random.bounded(20000)));
+            saver.kill();
+            ASSERT_TRUE(saver.waitForFinished(60000));
+            ASSERT_EQ(saver.exitStatus(), QProcess::CrashExit) << saver.readAllStandardError().toStdString();
+            QStringList others = QDir(folder.path())
+                                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
+            if (!others.removeOne(name)) {
+                EXPECT_TRUE(!hadTarget && others.isEmpty()) << qPrintable(others.join(u' '));
+                continue;
+            }
+            const auto bytes = readWholeFile(target);
+            ASSERT_TRUE(isContent(bytes)) << (bytes ? bytes->size() : -1);
+            if (others.isEmpty())
+                continue;
+            // Killed between the two calls: the new content, whole, under a
+            // short hidden name.
+            ++betweenCalls;
+            ASSERT_EQ(others.size(), 1) << qPrintable(others.join(u' '));
+            EXPECT_TRUE(others[0].startsWith(qs(".save-")) && others[0].size() == 12) << qPrintable(others[0]);
+            const auto stray = readWholeFile(folder.filePath(others[0]));
+            EXPECT_TRUE(isContent(stray));
+            ASSERT_TRUE(QFile::remove(folder.filePath(others[0])));
+        }
+        EXPECT_LE(betweenCalls, kills / 10); // a brief moment: 1 kill in 800 on ext4, 1 in 130 on tmpfs here
+    }
 }
 
 TEST(SystemLog, OneVerbatimLinePerCallToSinkAndStandardError)
