@@ -109,6 +109,9 @@ TEST(MltWriter, TimelineOfPhotosTransitionsAndCuts)
         {"a clip shorter than one frame lasts one", 100, 25, "Cross Dissolve", three.mid(0, 2),
          {"track1: (-25 length=26 resource=/p/red.png)", "track2: blank 1 (-25 length=26 resource=/p/green.png)",
           "tractor 0-26 track1 track2", "transition 1-25 luma 0>1"}},
+        {"a timeline over 2^30 frames is shortened", INT_MAX, 0, "Cross Dissolve", three.mid(0, 2),
+         {"track1: (-536870911 length=536870912 resource=/p/red.png) (-536870911 length=536870912 resource=/p/green.png)",
+          "tractor 0-1073741823 track1"}},
         {"one photo alone for the clip time", 150, 25, "Edge Wipe", three.mid(0, 1),
          {"track1: (-49 length=50 resource=/p/red.png)", "tractor 0-49 track1"}},
         {"no photo: an empty track", 150, 25, "Edge Wipe", {}, {"track1:", "tractor - track1"}},
@@ -205,6 +208,20 @@ TEST_F(SaveRoad, BigAlbumProjectPlacesEveryPhoto)
     EXPECT_EQ(order, expected);
     EXPECT_TRUE(placed);
     EXPECT_EQ(transitions, paths.size() - 1);
+}
+
+// The whole text of a small project, reviewed by hand: layout, attribute
+// order and declaration as well as the timeline.
+TEST(MltWriter, ThreePhotoDissolveMatchesItsGoldenFile)
+{
+    const QString golden = MLT_GOLDEN_DIR "/three-photos.mlt";
+    const QByteArray xml =
+        mltXmlFromDocument(document(150, 25, "Cross Dissolve", {"/p/red.png", "~/green.png", "/p/blue.png"}), "/h");
+    // After a deliberate change: SLIDESHOW_WRITE_GOLDEN=1 app_tests --gtest_filter='*Golden*', then review the diff.
+    if (qEnvironmentVariableIsSet("SLIDESHOW_WRITE_GOLDEN")) {
+        ASSERT_TRUE(fixtures::writeBytes(golden, xml));
+    }
+    EXPECT_EQ(xml.toStdString(), fixtures::readBytes(golden).toStdString());
 }
 
 // Paths are written as they are, "~" expanded; characters XML cannot hold
