@@ -258,9 +258,6 @@ int main(int argc, char **argv)
         const Rounds render = timeRounds(options.rounds, [&] {
             bytes = mltXmlFromDocument(document, homeFolder());
         });
-        const Rounds renderOne = timeRounds(options.rounds, [&] {
-            bytes = mltXmlFromDocument(document, homeFolder(), 1);
-        });
         const Rounds atomic = timeRounds(options.rounds, [&] {
             allWritten &= writeFileAtomically(path, bytes);
         });
@@ -274,7 +271,6 @@ int main(int argc, char **argv)
         report("save command, scripted confirm", save);
         report("  build (createSlideshowDocument)", build);
         report("  render (mltXmlFromDocument)", render);
-        report("  render on one thread", renderOne);
         report("  atomic write", atomic);
         return 0;
     }

@@ -4,16 +4,9 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
-#include <charconv>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
-#include <limits>
-#include <mutex>
 #include <numeric>
-#include <thread>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -110,29 +103,6 @@ QString xmlText(const QString &text)
     return clean;
 }
 
-// A whole number as text held in the object itself: the writer takes its
-// values as QString, and the numbers of a big album should not each cost an
-// allocation.
-class NumberText {
-public:
-    explicit NumberText(int64_t n)
-    {
-        char ascii[kDigits];
-        const std::to_chars_result end = std::to_chars(ascii, ascii + kDigits, n);
-        const auto size = qsizetype(end.ptr - ascii);
-        std::copy(ascii, end.ptr, m_digits);
-        m_text = QString::fromRawData(reinterpret_cast<const QChar *>(m_digits), size);
-    }
-    NumberText(const NumberText &) = delete;
-    NumberText &operator=(const NumberText &) = delete;
-    operator const QString &() const { return m_text; }
-
-private:
-    static constexpr int kDigits = 20; // sign and 19 digits
-    char16_t m_digits[kDigits];
-    QString m_text;
-};
-
 // The slide's path with a leading "~" (the home folder alone or followed by
 // "/") written out again.
 QString expandedPath(const QString &path, const QString &home)
@@ -195,365 +165,104 @@ MltTiming mltTiming(int32_t photoDuration, int32_t transDuration, int64_t photos
     return timing;
 }
 
-namespace {
-
-// The timeline's frame arithmetic: where each photo starts and how long its
-// producer is, so that any part of the timeline can be written on its own.
-struct Timeline {
-    qsizetype count = 0;
-    int64_t C = 1, T = 0, total = 0;
-    int tracks = 1;
-    Transition style = Transition::Dissolve;
+QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder)
+{
+    const Value sequence = document.value(QStringLiteral("sequence"));
+    const Value slides = document.value(QStringLiteral("slides"));
+    const qsizetype count = slides.count();
+    const MltTiming timing = mltTiming(sequence.value(QStringLiteral("photoDuration")).toInt(),
+                                       sequence.value(QStringLiteral("transDuration")).toInt(), count);
+    const int64_t C = timing.clip, T = timing.transition;
+    const int tracks = (T > 0 && count > 1) ? 2 : 1;
+    const Transition style = transitionNamed(sequence.value(QStringLiteral("showStyle")).toString());
 
     // Photo i starts T frames before its solo part (the transition into it)
     // and ends T frames after it (the transition out of it), the first and
     // the last photo excepted.
-    int64_t lead(qsizetype i) const { return i > 0 ? T : 0; }
-    int64_t length(qsizetype i) const { return lead(i) + C + (i + 1 < count ? T : 0); }
-    int64_t start(qsizetype i) const { return i * (C + T) - lead(i); }
-    // Frames between the end of the previous photo on photo i's track and
-    // photo i's start: the blank before it.
-    int64_t gapBefore(qsizetype i) const
-    {
-        const qsizetype previous = i - tracks;
-        return start(i) - (previous >= 0 ? start(previous) + length(previous) : 0);
-    }
-};
+    const auto lead = [&](qsizetype i) { return i > 0 ? T : 0; };
+    const auto length = [&](qsizetype i) { return lead(i) + C + (i + 1 < count ? T : 0); };
+    const auto start = [&](qsizetype i) { return i * (C + T) - lead(i); };
 
-// Every element is closed by writeEndElement, never left open for more
-// attributes, so that after each call the writer has handed all its output to
-// the device: parts written by separate writers can then be joined byte for
-// byte. Elements are one per line, flush left: a part's writer starts at the
-// top level, and without indentation its lines are the ones a single writer
-// would have written.
-void startWriting(QXmlStreamWriter &xml)
-{
-    xml.setAutoFormatting(true);
-    xml.setAutoFormattingIndent(0);
-}
-
-// The blank and producer of each photo in [first, last) on the given track,
-// paths[k] being the path of photo base + k. The photos alternate between the
-// tracks (all on the first with cuts). Each photo's producer stands in its
-// track, as long as its part of the timeline; without an mlt_service, MLT's
-// loader picks the image producer for the file.
-void writePhotos(QXmlStreamWriter &xml, const Timeline &timeline, const std::vector<QString> &paths, qsizetype base,
-                 const QString &homeFolder, int track, qsizetype first, qsizetype last)
-{
-    const QString blank = QStringLiteral("blank"), producer = QStringLiteral("producer"),
-                  lengthKey = QStringLiteral("length"), outKey = QStringLiteral("out"),
-                  resourceKey = QStringLiteral("resource");
-    qsizetype i = first + (track - first % timeline.tracks + timeline.tracks) % timeline.tracks;
-    for (; i < last; i += timeline.tracks) {
-        if (const int64_t gap = timeline.gapBefore(i); gap > 0) {
-            xml.writeStartElement(blank);
-            xml.writeAttribute(lengthKey, NumberText(gap));
-            xml.writeEndElement();
-        }
-        // The producer's properties as its attributes, which MLT reads as it
-        // reads property elements: fewer writer calls per photo (the writer's
-        // cost is per call), and an attribute keeps a carriage return as a
-        // character reference.
-        const int64_t length = timeline.length(i);
-        xml.writeStartElement(producer);
-        xml.writeAttribute(outKey, NumberText(length - 1));
-        xml.writeAttribute(lengthKey, NumberText(length));
-        xml.writeAttribute(resourceKey, xmlText(expandedPath(paths[size_t(i - base)], homeFolder)));
-        xml.writeEndElement();
-    }
-}
-
-// The transitions after the photos in [first, last). The transition after
-// photo i mixes the second track over the first. It runs from the first
-// track to the second when photo i is on the first (i even), and reversed, its
-// map inverted, when photo i is on the second, so that it always goes from
-// photo i to photo i + 1.
-void writeTransitions(QXmlStreamWriter &xml, const Timeline &timeline, qsizetype first, qsizetype last)
-{
-    if (timeline.tracks != 2)
-        return;
-    const QString transition = QStringLiteral("transition"), luma = QStringLiteral("luma"),
-                  zero = QStringLiteral("0"), one = QStringLiteral("1");
-    // MLT's built-in luma maps, named with a leading "%", need no file: map 1
-    // wipes from the left edge, map 16 opens a circle from the centre. Without
-    // a map the luma transition dissolves.
-    const QString map = timeline.style == Transition::Wipe ? QStringLiteral("%luma01.pgm")
-        : timeline.style == Transition::Iris               ? QStringLiteral("%luma16.pgm")
-                                                           : QString();
-    for (qsizetype i = first; i < last && i + 1 < timeline.count; ++i) {
-        const int64_t from = i * (timeline.C + timeline.T) + timeline.C;
-        xml.writeStartElement(transition);
-        xml.writeAttribute(QStringLiteral("in"), NumberText(from));
-        xml.writeAttribute(QStringLiteral("out"), NumberText(from + timeline.T - 1));
-        xml.writeAttribute(QStringLiteral("mlt_service"), luma);
-        xml.writeAttribute(QStringLiteral("a_track"), zero);
-        xml.writeAttribute(QStringLiteral("b_track"), one);
-        if (!map.isNull())
-            xml.writeAttribute(QStringLiteral("resource"), map);
-        if (i % 2 == 1) {
-            xml.writeAttribute(QStringLiteral("reverse"), one);
-            xml.writeAttribute(QStringLiteral("invert"), one);
-        }
-        xml.writeEndElement();
-    }
-}
-
-// One stretch of photos written by its own writer: their paths, the timeline
-// it is written for, and the elements each track holds for them and the
-// transitions after them.
-struct Part {
-    qsizetype first = 0, last = 0;
-    std::vector<QString> paths; // of photos first to last - 1
-    const Timeline *timeline = nullptr;
-    QByteArray tracks[2];
-    QByteArray transitions;
-};
-
-// Bytes a part's element takes, about (the buffers grow when it is more).
-constexpr qsizetype kBytesPerPhoto = 320;
-
-void writePart(Part &part, const QString &homeFolder)
-{
-    const Timeline &timeline = *part.timeline;
-    const auto written = [&](const auto &write) {
-        AppendingDevice device((part.last - part.first) * kBytesPerPhoto / timeline.tracks + 1024);
-        QXmlStreamWriter xml(&device);
-        startWriting(xml);
-        write(xml);
-        return device.takeBytes();
-    };
-    for (int track = 0; track < 2; ++track) {
-        // The first photo of each track is written with the track's own
-        // element (see finish).
-        part.tracks[track] = track < timeline.tracks ? written([&](QXmlStreamWriter &xml) {
-            writePhotos(xml, timeline, part.paths, part.first, homeFolder, track,
-                        std::max<qsizetype>(part.first, timeline.tracks), part.last);
-        }) : QByteArray();
-    }
-    part.transitions = written([&](QXmlStreamWriter &xml) { writeTransitions(xml, timeline, part.first, part.last); });
-}
-
-// Photos per part: enough that a part costs far more than handing it to a
-// thread, few enough that the threads finish close together.
-constexpr qsizetype kPhotosPerPart = 2048;
-
-// A count of photos no album reaches: the timeline of parts written before
-// the last photo is known, where every photo is followed by another.
-constexpr qsizetype kOpenEnded = std::numeric_limits<qsizetype>::max() / 2;
-
-} // namespace
-
-struct MltProjectWriter::State {
-    QString homeFolder;
-    int threads = 1;
-    Value sequence;
-    int32_t photoDuration = 0, transDuration = 0;
-    Transition style = Transition::Dissolve;
-    // The timeline parts are written for before the end: the timing the
-    // expected number of slides gives, every photo followed by another. At
-    // the end it is checked against the real one.
-    Timeline early;
-    bool writeEarly = false;
-    Timeline timeline; // the real one, known at the end
-    qsizetype count = 0;
-    std::deque<Part> parts; // a deque: a part stays in place while others are added
-
-    // The parts waiting for a thread, and the threads writing them.
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<Part *> waiting;
-    bool closed = false;
-    std::vector<std::thread> helpers;
-
-    Timeline timelineFor(qsizetype photos) const
-    {
-        Timeline line;
-        line.count = photos;
-        const MltTiming timing = mltTiming(photoDuration, transDuration, photos);
-        line.C = timing.clip;
-        line.T = timing.transition;
-        line.total = timing.total;
-        line.tracks = (line.T > 0 && photos > 1) ? 2 : 1;
-        line.style = style;
-        return line;
-    }
-
-    // Hands a part to the threads, started with the first part.
-    void hand(Part &part)
-    {
-        if (helpers.empty() && threads > 1) {
-            for (int t = 1; t < threads; ++t)
-                helpers.emplace_back([this] { work(); });
-        }
-        {
-            const std::lock_guard lock(mutex);
-            waiting.push_back(&part);
-        }
-        changed.notify_one();
-    }
-
-    // Writes waiting parts until none is left and no more will come.
-    void work()
-    {
-        for (;;) {
-            Part *part = nullptr;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return closed || !waiting.empty(); });
-                if (waiting.empty())
-                    return;
-                part = waiting.front();
-                waiting.pop_front();
-            }
-            writePart(*part, homeFolder);
-        }
-    }
-
-    // No more parts: this thread writes those still waiting with the others.
-    void close()
-    {
-        {
-            const std::lock_guard lock(mutex);
-            closed = true;
-        }
-        changed.notify_all();
-        work();
-        for (std::thread &helper : helpers)
-            helper.join();
-        helpers.clear();
-    }
-};
-
-MltProjectWriter::MltProjectWriter(const QString &homeFolder, int threads) : d(std::make_unique<State>())
-{
-    d->homeFolder = homeFolder;
-    d->threads = threads > 0 ? threads : int(std::clamp(std::thread::hardware_concurrency(), 1U, 16U));
-}
-
-MltProjectWriter::~MltProjectWriter()
-{
-    d->close();
-}
-
-void MltProjectWriter::begin(const Value &sequence, qsizetype expectedSlides)
-{
-    d->sequence = sequence;
-    d->photoDuration = sequence.value(QStringLiteral("photoDuration")).toInt();
-    d->transDuration = sequence.value(QStringLiteral("transDuration")).toInt();
-    d->style = transitionNamed(sequence.value(QStringLiteral("showStyle")).toString());
-    d->writeEarly = expectedSlides > kPhotosPerPart;
-    if (d->writeEarly) {
-        d->early = d->timelineFor(expectedSlides);
-        d->early.count = kOpenEnded;
-    }
-}
-
-void MltProjectWriter::addSlide(const Value &slide)
-{
-    const qsizetype index = d->count++;
-    if (index % kPhotosPerPart == 0) {
-        // The part before is complete, and its last photo is not the
-        // album's: it can be written now.
-        if (index > 0 && d->writeEarly) {
-            d->parts.back().timeline = &d->early;
-            d->hand(d->parts.back());
-        }
-        Part &part = d->parts.emplace_back();
-        part.first = index;
-        part.paths.reserve(size_t(kPhotosPerPart));
-    }
-    Part &part = d->parts.back();
-    part.paths.push_back(slide.value(QStringLiteral("path")).toString());
-    part.last = index + 1;
-}
-
-QByteArray MltProjectWriter::finish(Value document)
-{
-    State &s = *d;
-    s.timeline = s.timelineFor(s.count);
-    const Timeline &timeline = s.timeline;
-
-    // The parts not yet handed over, written for the real timeline; then
-    // this thread lets go of the document (when the caller handed it over,
-    // freeing its tree, a node per value, overlaps the writing) and writes
-    // parts with the other threads. A single part is written here at once,
-    // without a thread.
-    for (Part &part : s.parts) {
-        if (part.timeline)
-            continue;
-        part.timeline = &timeline;
-        if (s.parts.size() > 1)
-            s.hand(part);
-        else
-            writePart(part, s.homeFolder);
-    }
-    document = Value();
-    s.close();
-    // Parts written early for a timing the real one does not have (more
-    // slides came than were expected) are written again.
-    for (Part &part : s.parts) {
-        const Timeline &used = *part.timeline;
-        if (used.C != timeline.C || used.T != timeline.T || used.tracks != timeline.tracks) {
-            part.timeline = &timeline;
-            writePart(part, s.homeFolder);
-        }
-    }
-
-    AppendingDevice device(4096 + s.count * kBytesPerPhoto);
+    AppendingDevice device(4096 + count * 500);
     QXmlStreamWriter xml(&device);
-    startWriting(xml);
+    xml.setAutoFormatting(true);
     xml.writeStartDocument();
     xml.writeStartElement(QStringLiteral("mlt"));
     xml.writeAttribute(QStringLiteral("LC_NUMERIC"), QStringLiteral("C"));
     xml.writeAttribute(QStringLiteral("title"),
-                       xmlText(s.sequence.value(QStringLiteral("projectName")).toString()));
+                       xmlText(sequence.value(QStringLiteral("projectName")).toString()));
     xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("slideshow"));
-    writeProfile(xml, s.sequence);
+    writeProfile(xml, sequence);
 
-    // Each track's first photo is written here, closing the playlist's start
-    // tag; the parts' bytes follow it.
-    const auto append = [&](const QByteArray &bytes) { device.write(bytes); };
-    for (int track = 0; track < timeline.tracks; ++track) {
+    // The photos alternate between the tracks (all on the first with cuts),
+    // each track's gaps filled with blanks. Each photo's producer stands in
+    // its track, as long as its part of the timeline; without an mlt_service,
+    // MLT's loader picks the image producer for the file.
+    const QString pathKey = QStringLiteral("path");
+    for (int track = 0; track < tracks; ++track) {
         xml.writeStartElement(QStringLiteral("playlist"));
         xml.writeAttribute(QStringLiteral("id"), QStringLiteral("track%1").arg(track + 1));
-        if (track < s.count) {
-            writePhotos(xml, timeline, s.parts.front().paths, 0, s.homeFolder, track, track, track + 1);
-            for (const Part &part : s.parts)
-                append(part.tracks[track]);
+        int64_t end = 0;
+        for (qsizetype i = track; i < count; i += tracks) {
+            if (start(i) > end) {
+                xml.writeEmptyElement(QStringLiteral("blank"));
+                xml.writeAttribute(QStringLiteral("length"), QString::number(start(i) - end));
+            }
+            // The producer's properties as its attributes, which MLT reads as
+            // it reads property elements: fewer writer calls per photo (the
+            // writer's cost is per call), and an attribute keeps a carriage
+            // return as a character reference.
+            xml.writeEmptyElement(QStringLiteral("producer"));
+            xml.writeAttribute(QStringLiteral("out"), QString::number(length(i) - 1));
+            xml.writeAttribute(QStringLiteral("length"), QString::number(length(i)));
+            xml.writeAttribute(QStringLiteral("resource"),
+                               xmlText(expandedPath(slides.at(i).value(pathKey).toString(), homeFolder)));
+            end = start(i) + length(i);
         }
         xml.writeEndElement();
     }
 
     xml.writeStartElement(QStringLiteral("tractor"));
     xml.writeAttribute(QStringLiteral("id"), QStringLiteral("slideshow"));
-    if (s.count > 0) {
+    if (count > 0) {
         xml.writeAttribute(QStringLiteral("in"), QStringLiteral("0"));
-        xml.writeAttribute(QStringLiteral("out"), NumberText(timeline.total - 1));
+        xml.writeAttribute(QStringLiteral("out"), QString::number(timing.total - 1));
     }
     xml.writeStartElement(QStringLiteral("multitrack"));
-    for (int track = 0; track < timeline.tracks; ++track) {
-        xml.writeStartElement(QStringLiteral("track"));
+    for (int track = 0; track < tracks; ++track) {
+        xml.writeEmptyElement(QStringLiteral("track"));
         xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("track%1").arg(track + 1));
-        xml.writeEndElement();
     }
     xml.writeEndElement();
-    for (const Part &part : s.parts)
-        append(part.transitions);
+
+    // The transition after photo i mixes the second track over the first. It
+    // runs from the first track to the second when photo i is on the first
+    // (i even), and reversed, its map inverted, when photo i is on the second,
+    // so that it always goes from photo i to photo i + 1.
+    const QString luma = QStringLiteral("luma"), zero = QStringLiteral("0"), one = QStringLiteral("1");
+    for (qsizetype i = 0; tracks == 2 && i + 1 < count; ++i) {
+        const int64_t from = i * (C + T) + C;
+        xml.writeEmptyElement(QStringLiteral("transition"));
+        xml.writeAttribute(QStringLiteral("in"), QString::number(from));
+        xml.writeAttribute(QStringLiteral("out"), QString::number(from + T - 1));
+        xml.writeAttribute(QStringLiteral("mlt_service"), luma);
+        xml.writeAttribute(QStringLiteral("a_track"), zero);
+        xml.writeAttribute(QStringLiteral("b_track"), one);
+        // MLT's built-in luma maps, named with a leading "%", need no file:
+        // map 1 wipes from the left edge, map 16 opens a circle from the
+        // centre. Without a map the luma transition dissolves.
+        // Properties as attributes, as for the producers.
+        if (style == Transition::Wipe)
+            xml.writeAttribute(QStringLiteral("resource"), QStringLiteral("%luma01.pgm"));
+        else if (style == Transition::Iris)
+            xml.writeAttribute(QStringLiteral("resource"), QStringLiteral("%luma16.pgm"));
+        if (i % 2 == 1) {
+            xml.writeAttribute(QStringLiteral("reverse"), one);
+            xml.writeAttribute(QStringLiteral("invert"), one);
+        }
+    }
     xml.writeEndElement(); // tractor
     xml.writeEndElement(); // mlt
     xml.writeEndDocument();
     return device.takeBytes();
-}
-
-QByteArray mltXmlFromDocument(Value document, const QString &homeFolder, int threads)
-{
-    MltProjectWriter writer(homeFolder, threads);
-    {
-        const Value slides = document.value(QStringLiteral("slides"));
-        const qsizetype count = slides.count();
-        writer.begin(document.value(QStringLiteral("sequence")), count);
-        for (qsizetype i = 0; i < count; ++i)
-            writer.addSlide(slides.at(i));
-    }
-    return writer.finish(std::move(document));
 }

@@ -6,7 +6,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <memory>
 
 // The slideshow document rendered as an MLT XML project (UTF-8), the format
 // melt plays and the MLT-based editors open: one still-image producer per
@@ -34,32 +33,6 @@ struct MltTiming {
 // 2^30 frames is shortened, C and T in proportion (C stays at least 1).
 MltTiming mltTiming(int32_t photoDuration, int32_t transDuration, int64_t photos);
 
-// Writes the MLT XML project of a slideshow document (as rvController builds
-// it: "sequence" settings and "slides" with "name" and "path") while the
-// document is built: given the sequence settings, then each slide in order,
-// then the document. A big album is written in parts of a few thousand photos
-// on up to `threads` threads (0: one per core), each part as soon as its
-// photos and the timing are known; the bytes are the same whatever the number
-// of threads and however the document arrives.
-class MltProjectWriter {
-public:
-    explicit MltProjectWriter(const QString &homeFolder, int threads = 0);
-    ~MltProjectWriter();
-    MltProjectWriter(const MltProjectWriter &) = delete;
-    MltProjectWriter &operator=(const MltProjectWriter &) = delete;
-
-    // The sequence settings, and how many slides are expected: parts are
-    // written before the end only for that many (or fewer).
-    void begin(const Value &sequence, qsizetype expectedSlides);
-    void addSlide(const Value &slide);
-    // The whole project. A document handed over (moved in) is freed while the
-    // last parts are written.
-    QByteArray finish(Value document = Value());
-
-private:
-    struct State;
-    std::unique_ptr<State> d;
-};
-
-// The MLT XML project of a finished slideshow document.
-QByteArray mltXmlFromDocument(Value document, const QString &homeFolder, int threads = 0);
+// The MLT XML project of a slideshow document (as rvController builds it:
+// "sequence" settings and "slides" with "name" and "path").
+QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder);

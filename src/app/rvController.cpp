@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
-#include <utility>
 
 namespace {
 
@@ -42,7 +41,7 @@ QString renderedText(const Value &document, bool logText)
 // NTSC flag, title, then each photo by index.
 //
 // Without a window there is nothing to export: the result is no value.
-Value rvController::createSlideshowDocument(SlideshowListener *listener)
+Value rvController::createSlideshowDocument()
 {
     rvWindow *window = gWindow;
     if (!window)
@@ -81,8 +80,6 @@ Value rvController::createSlideshowDocument(SlideshowListener *listener)
     sequence.insert(QStringLiteral("transDuration"), transDuration);
     sequence.insert(QStringLiteral("photoDuration"), photoDuration);
     sequence.insert(QStringLiteral("showStyle"), showStyle);
-    if (listener)
-        listener->sequenceBuilt(sequence);
 
     // A photo without an image file gets no slide; "slideCount" still counts it.
     const QString home = homeFolder();
@@ -100,8 +97,6 @@ Value rvController::createSlideshowDocument(SlideshowListener *listener)
         slide.insert(nameKey, stringMember(name));
         slide.insert(pathKey, Value::string(abbreviatingWithTildeInPath(path, home)));
         slides.append(slide);
-        if (listener)
-            listener->slideBuilt(slide);
     }
 
     Value document = Value::dictionary(2);
@@ -152,29 +147,12 @@ bool rvController::writeJSONTo(const QString &path)
     return false;
 }
 
-// The project is written while the document is built: the parts of a big
-// album whose photos are known are written on other threads meanwhile.
 QByteArray rvController::createMLTDocument()
 {
-    if (!gWindow)
+    const Value document = createSlideshowDocument();
+    if (document.isNone())
         return QByteArray();
-    class Listener final : public SlideshowListener {
-    public:
-        explicit Listener(MltProjectWriter &writer) : m_writer(writer) {}
-        void sequenceBuilt(const Value &sequence) override
-        {
-            // Slides are at most the photos counted.
-            m_writer.begin(sequence, sequence.value(QStringLiteral("slideCount")).toInt());
-        }
-        void slideBuilt(const Value &slide) override { m_writer.addSlide(slide); }
-
-    private:
-        MltProjectWriter &m_writer;
-    };
-    MltProjectWriter writer(homeFolder());
-    Listener listener(writer);
-    Value document = createSlideshowDocument(&listener);
-    return writer.finish(std::move(document));
+    return mltXmlFromDocument(document, homeFolder());
 }
 
 // The MLT project through the same atomic write as the JSON document. Its

@@ -18,15 +18,6 @@ struct JSONRendering {
     std::optional<QByteArray> bytes; // nothing when a character lies outside ASCII
 };
 
-// Told of a slideshow document's parts while it is built: its sequence
-// settings first, then each slide as it is added, in order.
-class SlideshowListener {
-public:
-    virtual ~SlideshowListener() = default;
-    virtual void sequenceBuilt(const Value &sequence) = 0;
-    virtual void slideBuilt(const Value &slide) = 0;
-};
-
 // The save command and the slideshow document builder.
 class rvController {
 public:
@@ -55,7 +46,6 @@ public:
     QByteArray createMLTDocument();
     // The slideshow document itself, freshly built from the window's settings
     // and the selected album (one draw of a random transition): every output
-    // renders this one document. No value without a window. A listener is
-    // told of the document's parts as they are built.
-    Value createSlideshowDocument(SlideshowListener *listener = nullptr);
+    // renders this one document. No value without a window.
+    Value createSlideshowDocument();
 };
