@@ -1,5 +1,7 @@
 #include "MltWriter.h"
 
+#include "Paths.h"
+
 #include <QIODevice>
 #include <QXmlStreamWriter>
 
@@ -103,21 +105,6 @@ QString xmlText(const QString &text)
     return clean;
 }
 
-// The slide's path with a leading "~" (the home folder alone or followed by
-// "/") written out again.
-QString expandedPath(const QString &path, const QString &home)
-{
-    if (path == QLatin1String("~"))
-        return home;
-    if (!path.startsWith(QLatin1String("~/")))
-        return path;
-    QString expanded;
-    expanded.reserve(home.size() + path.size() - 1);
-    expanded += home;
-    expanded += QStringView(path).mid(1);
-    return expanded;
-}
-
 void writeProfile(QXmlStreamWriter &xml, const Value &sequence)
 {
     // Sizes and rates outside what MLT can render are brought to the nearest
@@ -216,7 +203,7 @@ QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder)
             xml.writeAttribute(QStringLiteral("out"), QString::number(length(i) - 1));
             xml.writeAttribute(QStringLiteral("length"), QString::number(length(i)));
             xml.writeAttribute(QStringLiteral("resource"),
-                               xmlText(expandedPath(slides.at(i).value(pathKey).toString(), homeFolder)));
+                               xmlText(expandingTildeInPath(slides.at(i).value(pathKey).toString(), homeFolder)));
             end = start(i) + length(i);
         }
         xml.writeEndElement();
