@@ -105,14 +105,19 @@ QString xmlText(const QString &text)
     return clean;
 }
 
-void writeProfile(QXmlStreamWriter &xml, const Value &sequence)
+void writeProfile(QXmlStreamWriter &xml, const Value &sequence, std::optional<rvWindow::FrameRate> rate)
 {
     // Sizes and rates outside what MLT can render are brought to the nearest
     // it can.
     const int32_t width = std::clamp(sequence.value(QStringLiteral("compWidth")).toInt(), 1, kMaxFrameSide);
     const int32_t height = std::clamp(sequence.value(QStringLiteral("compHeight")).toInt(), 1, kMaxFrameSide);
-    const int32_t timebase = std::clamp(sequence.value(QStringLiteral("timebase")).toInt(), 1, kMaxTimebase);
-    const bool ntsc = sequence.value(QStringLiteral("ntsc")).toString() == QLatin1String("TRUE");
+    if (!rate) {
+        const int32_t timebase = std::clamp(sequence.value(QStringLiteral("timebase")).toInt(), 1, kMaxTimebase);
+        const bool ntsc = sequence.value(QStringLiteral("ntsc")).toString() == QLatin1String("TRUE");
+        rate = ntsc ? rvWindow::FrameRate{timebase * 1000, 1001} : rvWindow::FrameRate{timebase, 1};
+    }
+    const int32_t numerator = std::clamp(rate->numerator, 1, kMaxTimebase * 1000);
+    const int32_t denominator = std::clamp(rate->denominator, 1, 1001);
     const int32_t divisor = std::gcd(width, height);
 
     xml.writeStartElement(QStringLiteral("profile"));
@@ -123,8 +128,8 @@ void writeProfile(QXmlStreamWriter &xml, const Value &sequence)
     xml.writeAttribute(QStringLiteral("sample_aspect_den"), QStringLiteral("1"));
     xml.writeAttribute(QStringLiteral("display_aspect_num"), QString::number(width / divisor));
     xml.writeAttribute(QStringLiteral("display_aspect_den"), QString::number(height / divisor));
-    xml.writeAttribute(QStringLiteral("frame_rate_num"), QString::number(ntsc ? timebase * 1000 : timebase));
-    xml.writeAttribute(QStringLiteral("frame_rate_den"), QString::number(ntsc ? 1001 : 1));
+    xml.writeAttribute(QStringLiteral("frame_rate_num"), QString::number(numerator));
+    xml.writeAttribute(QStringLiteral("frame_rate_den"), QString::number(denominator));
     xml.writeEndElement();
 }
 
@@ -152,7 +157,16 @@ MltTiming mltTiming(int32_t photoDuration, int32_t transDuration, int64_t photos
     return timing;
 }
 
-QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder)
+int64_t mltFrameCount(const Value &document)
+{
+    const Value sequence = document.value(QStringLiteral("sequence"));
+    return mltTiming(sequence.value(QStringLiteral("photoDuration")).toInt(),
+                     sequence.value(QStringLiteral("transDuration")).toInt(),
+                     document.value(QStringLiteral("slides")).count())
+        .total;
+}
+
+QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder, std::optional<rvWindow::FrameRate> rate)
 {
     const Value sequence = document.value(QStringLiteral("sequence"));
     const Value slides = document.value(QStringLiteral("slides"));
@@ -179,7 +193,7 @@ QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder)
     xml.writeAttribute(QStringLiteral("title"),
                        xmlText(sequence.value(QStringLiteral("projectName")).toString()));
     xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("slideshow"));
-    writeProfile(xml, sequence);
+    writeProfile(xml, sequence, rate);
 
     // The photos alternate between the tracks (all on the first with cuts),
     // each track's gaps filled with blanks. Each photo's producer stands in

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "Value.h"
+#include "rvWindow.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 // The slideshow document rendered as an MLT XML project (UTF-8), the format
 // melt plays and the MLT-based editors open: one still-image producer per
@@ -33,6 +35,19 @@ struct MltTiming {
 // 2^30 frames is shortened, C and T in proportion (C stays at least 1).
 MltTiming mltTiming(int32_t photoDuration, int32_t transDuration, int64_t photos);
 
+// The frames of a slideshow document's timeline: mltTiming's total for its
+// slides.
+int64_t mltFrameCount(const Value &document);
+
+// A project and the frames its timeline holds.
+struct MltProject {
+    QByteArray xml;
+    int64_t frames = 0;
+};
+
 // The MLT XML project of a slideshow document (as rvController builds it:
-// "sequence" settings and "slides" with "name" and "path").
-QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder);
+// "sequence" settings and "slides" with "name" and "path"), at the frame rate
+// given (the window's choice), or without one at the document's timebase,
+// NTSC's 1000/1001 of it when its flag is "TRUE".
+QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder,
+                              std::optional<rvWindow::FrameRate> rate = std::nullopt);

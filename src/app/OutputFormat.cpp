@@ -15,6 +15,8 @@ struct FormatEntry {
 constexpr FormatEntry kFormats[] = {
     {OutputFormat::JSON, "json", "JSON slideshow"},
     {OutputFormat::MLT, "mlt", "MLT project"},
+    {OutputFormat::MP4, "mp4", "MP4 video"},
+    {OutputFormat::WebM, "webm", "WebM video"},
 };
 
 const FormatEntry &entryOf(OutputFormat format)
@@ -37,6 +39,11 @@ const std::vector<OutputFormat> &outputFormats()
         return all;
     }();
     return formats;
+}
+
+bool isVideo(OutputFormat format)
+{
+    return format == OutputFormat::MP4 || format == OutputFormat::WebM;
 }
 
 QString fileTypeOf(OutputFormat format)

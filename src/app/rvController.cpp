@@ -9,6 +9,7 @@
 #include "SystemLog.h"
 #include "TextNumber.h"
 #include "Value.h"
+#include "VideoRender.h"
 #include "rvWindow.h"
 
 #include <algorithm>
@@ -147,12 +148,21 @@ bool rvController::writeJSONTo(const QString &path)
     return false;
 }
 
+rvController::rvController() = default;
+
+rvController::~rvController() = default;
+
 QByteArray rvController::createMLTDocument()
+{
+    return createMLTProject().xml;
+}
+
+MltProject rvController::createMLTProject()
 {
     const Value document = createSlideshowDocument();
     if (document.isNone())
-        return QByteArray();
-    return mltXmlFromDocument(document, homeFolder());
+        return {};
+    return {mltXmlFromDocument(document, homeFolder(), gWindow->frameRate()), mltFrameCount(document)};
 }
 
 // The MLT project through the same atomic write as the JSON document. Its
@@ -168,11 +178,65 @@ bool rvController::writeMLTTo(const QString &path)
     return false;
 }
 
+bool rvController::writeVideoTo(const QString &path, OutputFormat format)
+{
+    QString reason = QStringLiteral("no window to export");
+    if (gWindow) {
+        if (!m_render)
+            m_render = std::make_unique<VideoRender>();
+        const MltProject project = createMLTProject();
+        if (m_render->start(project.xml, project.frames, path, format, videoSettings, &reason)) {
+            VideoRender *render = m_render.get();
+            QObject::connect(render, &VideoRender::finished, render, [render](bool written) {
+                QObject::disconnect(render, &VideoRender::finished, render, nullptr);
+                if (written || render->wasCancelled())
+                    return;
+                toolkit::beep();
+                systemLog(QStringLiteral("Could not write document out..."));
+                systemLog(render->failure());
+                toolkit::beep();
+            });
+            if (videoRenderStarted)
+                videoRenderStarted(*render);
+            return true;
+        }
+    }
+    toolkit::beep();
+    systemLog(QStringLiteral("Could not write document out..."));
+    systemLog(reason);
+    return false;
+}
+
+std::vector<OutputFormat> rvController::savableFormats()
+{
+    const bool melt = !VideoRender::meltProgram().isEmpty();
+    std::vector<OutputFormat> formats;
+    for (const OutputFormat format : outputFormats()) {
+        if (melt || !isVideo(format))
+            formats.push_back(format);
+    }
+    return formats;
+}
+
+bool rvController::writeTo(const QString &path, OutputFormat format)
+{
+    switch (format) {
+    case OutputFormat::JSON:
+        return writeJSONTo(path);
+    case OutputFormat::MLT:
+        return writeMLTTo(path);
+    case OutputFormat::MP4:
+    case OutputFormat::WebM:
+        return writeVideoTo(path, format);
+    }
+    return false;
+}
+
 // The save command: a save panel on the Desktop proposing the title as file
-// name and requiring the type "json", listing every output format, then the
-// write in the chosen format. A cancel (or no panel to show) does nothing at
-// all; a failed write sounds a second beep after the one writeJSONTo or
-// writeMLTTo sounded. Without a window there is nothing to save.
+// name and requiring the type "json", listing every output format that can be
+// written, then the write in the chosen format. A cancel (or no panel to
+// show) does nothing at all; a failed write sounds a second beep after the one
+// the write sounded. Without a window there is nothing to save.
 void rvController::saveSlideshow()
 {
     if (!gWindow)
@@ -185,7 +249,7 @@ void rvController::saveSlideshow()
         return;
     panel->setRequiredFileType(fileTypeOf(OutputFormat::JSON));
     std::vector<toolkit::FileType> types;
-    for (const OutputFormat format : outputFormats())
+    for (const OutputFormat format : savableFormats())
         types.push_back({fileTypeOf(format), filterTextOf(format)});
     panel->setFileTypes(types);
     if (panel->runModalForDirectory(directory, gWindow->getSlideShowTitle())
@@ -193,7 +257,6 @@ void rvController::saveSlideshow()
         return;
 
     const OutputFormat format = outputFormatOfType(panel->chosenFileType()).value_or(OutputFormat::JSON);
-    const bool written = format == OutputFormat::MLT ? writeMLTTo(panel->filename()) : writeJSONTo(panel->filename());
-    if (!written)
+    if (!writeTo(panel->filename(), format))
         toolkit::beep();
 }

@@ -1,11 +1,18 @@
 #pragma once
 
+#include "MltWriter.h"
+#include "OutputFormat.h"
 #include "Value.h"
+#include "VideoSettings.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <optional>
+
+class VideoRender;
 
 class rvWindow;
 
@@ -21,12 +28,23 @@ struct JSONRendering {
 // The save command and the slideshow document builder.
 class rvController {
 public:
+    rvController();
+    ~rvController();
+    rvController(const rvController &) = delete;
+    rvController &operator=(const rvController &) = delete;
+
     rvWindow *gWindow = nullptr; // set by the layout; not owned
 
     // The save command: asks for a file in a save panel and writes the
-    // slideshow there, as JSON or, when that type is chosen, as an MLT
-    // project. A cancel does nothing at all.
+    // slideshow there in the format chosen (JSON unless another type is
+    // picked; the video types only when melt is installed). A cancel does
+    // nothing at all.
     void saveSlideshow();
+    // The formats the save panel offers now.
+    static std::vector<OutputFormat> savableFormats();
+    // Writes the slideshow to the path in the format: writeJSONTo, writeMLTTo
+    // or writeVideoTo.
+    bool writeTo(const QString &path, OutputFormat format);
     // Builds the document text and writes it to the path as ASCII, atomically.
     // True when the file was written.
     bool writeJSONTo(const QString &path);
@@ -41,11 +59,31 @@ public:
     // atomically, with the same beep and log line as writeJSONTo on failure.
     // True when the file was written.
     bool writeMLTTo(const QString &path);
-    // The MLT XML project of a freshly built slideshow document (UTF-8); not
-    // logged. Empty without a window.
+    // The MLT XML project of a freshly built slideshow document (UTF-8), at
+    // the window's frame rate; not logged. Empty without a window.
     QByteArray createMLTDocument();
+    // The same project with the frames its timeline holds.
+    MltProject createMLTProject();
+
+    // Builds the document and its MLT project and starts rendering it into a
+    // video at the path (H.264 in MP4, or VP9 in WebM), in the background.
+    // False, after a beep and the log line as writeJSONTo, when the render
+    // cannot start (no melt, a folder that cannot be written); a render that
+    // fails later sounds two beeps, logs the line and then melt's reason. A
+    // cancelled render sounds and logs nothing.
+    bool writeVideoTo(const QString &path, OutputFormat format);
+    // How videos are rendered: the window's Video group or the command line
+    // set it.
+    VideoSettings videoSettings;
+    // The render of the last video saved; null before the first.
+    VideoRender *videoRender() const { return m_render.get(); }
+    // Told of each render as it starts (the window shows its progress).
+    std::function<void(VideoRender &)> videoRenderStarted;
     // The slideshow document itself, freshly built from the window's settings
     // and the selected album (one draw of a random transition): every output
     // renders this one document. No value without a window.
     Value createSlideshowDocument();
+
+private:
+    std::unique_ptr<VideoRender> m_render;
 };

@@ -1,19 +1,25 @@
 #include "Actions.h"
 
 #include "Files.h"
+#include "VideoRender.h"
 #include "WindowRoad.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QSocketNotifier>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #ifndef SLIDESHOW_VERSION
@@ -59,6 +65,112 @@ bool writeStandardOutput(const QByteArray &bytes, QString *reason)
         left -= written;
     }
     return true;
+}
+
+// ---------------------------------------------------------------------------
+// Videos
+
+// SIGINT and SIGTERM while a video renders: noted through a pipe, so that
+// the event loop hears of them and the render is stopped and cleaned up
+// before the program ends. The handlers before are put back afterwards.
+class StopSignals {
+public:
+    explicit StopSignals(std::function<void()> stop)
+    {
+        if (::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        struct sigaction action {};
+        action.sa_handler = [](int signal) {
+            const char number = char(signal);
+            [[maybe_unused]] const ssize_t written = ::write(s_pipe[1], &number, 1);
+        };
+        ::sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, &m_oldInterrupt);
+        ::sigaction(SIGTERM, &action, &m_oldTerminate);
+        m_notifier = std::make_unique<QSocketNotifier>(s_pipe[0], QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this, stop = std::move(stop)] {
+            char number = 0;
+            if (::read(s_pipe[0], &number, 1) == 1 && m_received == 0) {
+                m_received = number;
+                stop();
+            }
+        });
+    }
+    ~StopSignals()
+    {
+        if (!m_notifier)
+            return;
+        ::sigaction(SIGINT, &m_oldInterrupt, nullptr);
+        ::sigaction(SIGTERM, &m_oldTerminate, nullptr);
+        m_notifier.reset();
+        ::close(s_pipe[0]);
+        ::close(s_pipe[1]);
+    }
+    StopSignals(const StopSignals &) = delete;
+    StopSignals &operator=(const StopSignals &) = delete;
+
+    // The signal that stopped the render, or 0.
+    int received() const { return m_received; }
+
+private:
+    static inline int s_pipe[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    struct sigaction m_oldInterrupt {}, m_oldTerminate {};
+    int m_received = 0;
+};
+
+// Renders the project into a video at the path, its progress on standard
+// error when that is a terminal. The exit status: success, a failure (with
+// its message), or 128 and the signal's number when one stopped it.
+int renderVideo(const MltProject &project, const QString &path, const Command &command, const QString &album)
+{
+    VideoRender render;
+    StopSignals stopSignals([&render] { render.cancel(); });
+    const bool showProgress = ::isatty(STDERR_FILENO) == 1;
+    if (showProgress) {
+        QObject::connect(&render, &VideoRender::progress, [](qint64 frame, qint64 frames) {
+            writeOut(stderr, QStringLiteral("\rframe %1 of %2 (%3%)").arg(frame + 1).arg(frames).arg(
+                                 frames > 0 ? 100 * (frame + 1) / frames : 100));
+            std::fflush(stderr);
+        });
+    }
+    QString reason;
+    if (!render.start(project.xml, project.frames, path, command.format, command.video, &reason))
+        return fail(QStringLiteral("cannot export \"%1\": %2").arg(album, reason));
+    const bool written = render.waitForFinished();
+    if (showProgress)
+        writeOut(stderr, QStringLiteral("\n"));
+    if (stopSignals.received())
+        return 128 + stopSignals.received();
+    return written ? kSuccess : fail(QStringLiteral("cannot export \"%1\": %2").arg(album, render.failure()));
+}
+
+// What an export writes: a document's bytes, or for a video the MLT project
+// it is rendered from and the frames of its timeline.
+struct Output {
+    QByteArray bytes;
+    int64_t frames = 0;
+};
+
+std::optional<Output> renderOutput(WindowRoad &road, const Command &command, QString *reason)
+{
+    if (isVideo(command.format)) {
+        MltProject project = road.mltProject();
+        return Output{std::move(project.xml), project.frames};
+    }
+    std::optional<QByteArray> bytes = road.render(command.format, command.verbose, reason);
+    if (!bytes)
+        return std::nullopt;
+    return Output{std::move(*bytes), 0};
+}
+
+// Writes an output to its file: the document atomically, or the video rendered.
+int writeOutput(const Output &output, const QString &path, const Command &command, const QString &album)
+{
+    if (isVideo(command.format))
+        return renderVideo({output.bytes, output.frames}, path, command, album);
+    QString reason;
+    return writeFileAtomically(path, output.bytes, &reason) ? kSuccess : fail(reason);
 }
 
 // ---------------------------------------------------------------------------
@@ -125,12 +237,12 @@ int exportAlbum(const Command &command)
     }
 
     QString reason;
-    const std::optional<QByteArray> bytes = road.render(command.format, command.verbose, &reason);
-    if (!bytes)
+    const std::optional<Output> output = renderOutput(road, command, &reason);
+    if (!output)
         return fail(QStringLiteral("cannot export \"%1\": %2").arg(command.album, reason));
-    const bool written = toStandardOutput ? writeStandardOutput(*bytes, &reason)
-                                          : writeFileAtomically(path, *bytes, &reason);
-    return written ? kSuccess : fail(reason);
+    if (toStandardOutput)
+        return writeStandardOutput(output->bytes, &reason) ? kSuccess : fail(reason);
+    return writeOutput(*output, path, command, command.album);
 }
 
 // One file name per album, from its name as --export names a file after a
@@ -164,9 +276,10 @@ QStringList missingFolders(const QString &path)
     return missing;
 }
 
-// Every document is rendered before the first file is written, so that an
-// album that cannot be exported leaves nothing behind; a write that fails
-// takes back the files and folders this run created.
+// Every document (or a video's project) is made before the first file is
+// written, so that an album that cannot be exported leaves nothing behind; a
+// write or render that fails, or a signal that stops one, takes back the
+// files and folders this run created.
 int exportAllAlbums(const Command &command)
 {
     WindowRoad road(command.verbose);
@@ -184,19 +297,19 @@ int exportAllAlbums(const Command &command)
     }
 
     const bool showProgress = ::isatty(STDERR_FILENO) == 1;
-    std::vector<QByteArray> documents;
-    documents.reserve(size_t(albums.size()));
+    std::vector<Output> outputs;
+    outputs.reserve(size_t(albums.size()));
     for (int32_t i = 0; i < albums.size(); ++i) {
-        if (showProgress) {
+        if (showProgress && !isVideo(command.format)) {
             writeOut(stderr, QStringLiteral("[%1/%2] %3\n").arg(i + 1).arg(albums.size()).arg(albums[i]));
             std::fflush(stderr);
         }
         road.chooseAlbum(i, command.settings);
         QString reason;
-        std::optional<QByteArray> bytes = road.render(command.format, command.verbose, &reason);
-        if (!bytes)
+        std::optional<Output> output = renderOutput(road, command, &reason);
+        if (!output)
             return fail(QStringLiteral("cannot export \"%1\": %2; nothing was written").arg(albums[i], reason));
-        documents.push_back(std::move(*bytes));
+        outputs.push_back(std::move(*output));
     }
 
     const QStringList createdFolders = missingFolders(*command.output);
@@ -205,13 +318,14 @@ int exportAllAlbums(const Command &command)
     std::vector<QString> createdFiles;
     for (size_t i = 0; i < paths.size(); ++i) {
         const bool existed = QFileInfo::exists(paths[i]);
-        QString reason;
-        if (!writeFileAtomically(paths[i], documents[i], &reason)) {
+        if (isVideo(command.format) && showProgress)
+            writeOut(stderr, QStringLiteral("[%1/%2] %3\n").arg(i + 1).arg(paths.size()).arg(albums[int(i)]));
+        if (const int status = writeOutput(outputs[i], paths[i], command, albums[int(i)])) {
             for (const QString &path : createdFiles)
                 QFile::remove(path);
             for (auto folderPath = createdFolders.rbegin(); folderPath != createdFolders.rend(); ++folderPath)
                 QDir().rmdir(*folderPath);
-            return fail(reason);
+            return status;
         }
         if (!existed)
             createdFiles.push_back(paths[i]);

@@ -64,9 +64,9 @@ const std::vector<OptionEntry> &optionEntries()
          "the file to write (\"-\": standard output); with --export-all the folder to write into, created if "
          "missing", {}, kExporting},
         {Options, {"format"}, "FORMAT",
-         "the document's format: json (default), or mlt for an MLT XML project that melt plays and the Linux "
-         "video editors open; without it, an --output ending in " + formatNames(QStringLiteral(".")) +
-             " names the format", {}, kExporting},
+         "what to write: json (default), the slideshow document; mlt, an MLT XML project that melt plays and "
+         "the Linux video editors open; mp4 or webm, a video rendered by melt; without it, an --output ending "
+         "in " + formatNames(QStringLiteral(".")) + " names the format", {}, kExporting},
         {Options, {"force"}, {}, "replace files that exist already", {}, kExporting},
         {Options, {"verbose"}, {}, "also write the system log to standard error, the whole document text included",
          {}, kListing | kExporting},
@@ -84,6 +84,9 @@ const std::vector<OptionEntry> &optionEntries()
         {Settings, {"width"}, "N", "the frame width in pixels (default " + Layout::width() + ")", {}, kExporting},
         {Settings, {"height"}, "N", "the frame height in pixels (default " + Layout::height() + ")", {}, kExporting},
         {Settings, {"title"}, "TEXT", "the slideshow's title (default: the album's name)", {}, kExporting},
+        {Settings, {"quality"}, "QUALITY",
+         "a video's quality: " + videoQualityNames().join(QStringLiteral(", ")) + " (default " +
+             nameOf(VideoSettings().quality) + "); the larger file, the longer render", {}, kExporting},
     };
     return entries;
 }
@@ -202,12 +205,19 @@ QString helpText()
         "are written whole or not at all, and an existing file is replaced only with\n"
         "--force. The bytes are those the window's Save writes for the same choices.\n"
         "\n"
+        "A video (mp4: H.264; webm: VP9) is the MLT project rendered by melt, which\n"
+        "must be installed; on a terminal its progress shows on standard error. An\n"
+        "interrupt (Ctrl+C) or a termination stops melt and leaves no partial file.\n"
+        "\n"
         "Exit status:\n"
         " 0  if OK,\n"
         " 1  if the export failed (no album file or an unreadable one, text outside\n"
-        "    ASCII, a failed write, a file that exists without --force),\n"
+        "    ASCII, a failed write, a file that exists without --force, no melt, a\n"
+        "    render that failed),\n"
         " 2  if the command line is wrong (an unknown option, album, frame rate or\n"
-        "    transition, a missing value).\n"
+        "    transition, a missing value),\n"
+        " 130, 143  if an interrupt or a termination stopped a render (128 and the\n"
+        "    signal's number).\n"
         "\n"
         "Files:\n"
         "  ~/Pictures/iPhoto Library/AlbumData.xml\n"
@@ -221,7 +231,9 @@ QString helpText()
         "  %1 --export 'Summer by the Sea' --frame-rate 25 -o summer.json\n"
         "      export one album at 25 frames per second\n"
         "  %1 --export-all --transition random -o ~/Slideshows\n"
-        "      export every album, each with a transition picked at random\n").arg(kProgram);
+        "      export every album, each with a transition picked at random\n"
+        "  %1 --export 'Summer by the Sea' --width 1920 --height 1080 -o summer.mp4\n"
+        "      render one album as a Full HD video\n").arg(kProgram);
     return text;
 }
 
@@ -332,6 +344,15 @@ std::optional<Command> parseCommand(const QStringList &arguments, QString *error
     field("height", settings.height);
     if (parser.isSet(QStringLiteral("title")))
         settings.title = parser.value(QStringLiteral("title"));
+    if (parser.isSet(QStringLiteral("quality"))) {
+        const QString name = parser.value(QStringLiteral("quality"));
+        const std::optional<VideoQuality> quality = videoQualityNamed(name);
+        if (!quality) {
+            *error = QStringLiteral("unknown quality '%1'; use one of %2").arg(name, quoted(videoQualityNames()));
+            return std::nullopt;
+        }
+        command.video.quality = *quality;
+    }
 
     if (command.action == Action::ExportAll && (!command.output || command.output->isEmpty())) {
         *error = QStringLiteral("--export-all needs the folder to write into: --output DIR");
@@ -339,6 +360,10 @@ std::optional<Command> parseCommand(const QStringList &arguments, QString *error
     }
     if (command.action == Action::ExportAll && *command.output == QLatin1String("-")) {
         *error = QStringLiteral("--export-all writes one file per album; standard output cannot take them");
+        return std::nullopt;
+    }
+    if (isVideo(command.format) && command.output == QLatin1String("-")) {
+        *error = QStringLiteral("a video cannot go to standard output; name its file with --output");
         return std::nullopt;
     }
     if (command.output && command.output->isEmpty()) {

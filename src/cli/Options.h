@@ -1,6 +1,7 @@
 #pragma once
 
 #include "OutputFormat.h"
+#include "VideoSettings.h"
 #include "WindowRoad.h"
 
 #include <QString>
@@ -26,6 +27,7 @@ struct Command {
     bool verbose = false;
     OutputFormat format = OutputFormat::JSON;
     ExportSettings settings;
+    VideoSettings video;
 };
 
 // Parses the arguments (the program's name first) into a command; on a usage

@@ -117,8 +117,10 @@ std::optional<QByteArray> WindowRoad::render(OutputFormat format, bool logText, 
         return std::move(rendering.bytes);
     }
     case OutputFormat::MLT:
+    case OutputFormat::MP4:
+    case OutputFormat::WebM:
         // UTF-8: paths are written as they are; the ASCII rule is the JSON
-        // file's alone.
+        // file's alone. A video is rendered from this project.
         return m_controller.createMLTDocument();
     }
     *reason = QStringLiteral("unknown format");

@@ -74,7 +74,10 @@ public:
     // (a random transition draws once). Nothing, with a one-line reason, when
     // the text cannot be written: the reason names the field or photo that
     // holds text outside ASCII. The whole text is logged only with logText.
+    // A video format gives the MLT project melt renders the video from.
     std::optional<QByteArray> render(OutputFormat format, bool logText, QString *reason);
+    // The chosen album's MLT project with the frames of its timeline.
+    MltProject mltProject() { return m_controller.createMLTProject(); }
 
 private:
     toolkit::headless::TextField m_title, m_clipDuration, m_transitionDuration, m_height, m_width;

@@ -1,10 +1,10 @@
 #include "LibraryChooser.h"
 
+#include "Settings.h"
 #include "rvWindow.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSettings>
 
 namespace gui {
 
@@ -32,12 +32,6 @@ public:
     }
 };
 
-QSettings librarySettings()
-{
-    return QSettings(QString::fromLatin1(LibraryChooser::kSettingsOrganization),
-                     QString::fromLatin1(LibraryChooser::kSettingsApplication));
-}
-
 } // namespace
 
 LibraryChooser::LibraryChooser(rvWindow &window, QWidget *dialogParent, std::function<void()> switched)
@@ -50,7 +44,7 @@ void LibraryChooser::chooseStartLibrary(const QString &libraryOption)
     if (!libraryOption.isNull())
         m_window.setLibraryLocation(QFileInfo(libraryOption).absoluteFilePath());
     else
-        m_window.setLibraryLocation(librarySettings().value(QString::fromLatin1(kLibrarySetting)).toString());
+        m_window.setLibraryLocation(applicationSettings().value(QString::fromLatin1(kLibrarySetting)).toString());
 }
 
 void LibraryChooser::chooseLibrary()
@@ -64,13 +58,13 @@ void LibraryChooser::chooseLibrary()
 void LibraryChooser::openLibrary(const QString &folderOrFile)
 {
     const QString location = QFileInfo(folderOrFile).absoluteFilePath();
-    librarySettings().setValue(QString::fromLatin1(kLibrarySetting), location);
+    applicationSettings().setValue(QString::fromLatin1(kLibrarySetting), location);
     switchLibrary(location);
 }
 
 void LibraryChooser::useDefaultLibrary()
 {
-    librarySettings().remove(QString::fromLatin1(kLibrarySetting));
+    applicationSettings().remove(QString::fromLatin1(kLibrarySetting));
     switchLibrary(QString());
 }
 

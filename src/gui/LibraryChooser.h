@@ -18,10 +18,8 @@ namespace gui {
 // command line for one run.
 class LibraryChooser : public QObject {
 public:
-    // The settings key holding the remembered library (a folder or an album
-    // file; absent for the default library).
-    static constexpr const char *kSettingsOrganization = "slideshow-exporter";
-    static constexpr const char *kSettingsApplication = "slideshow-exporter";
+    // The settings key (applicationSettings) holding the remembered library
+    // (a folder or an album file; absent for the default library).
     static constexpr const char *kLibrarySetting = "library";
 
     // switched runs when another library is to be read (the old albums go).

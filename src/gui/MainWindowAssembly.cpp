@@ -1,15 +1,20 @@
 #include "MainWindowAssembly.h"
 
+#include "Settings.h"
 #include "ThumbnailGrid.h"
+#include "VideoRender.h"
 #include "ui_MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QFormLayout>
 #include <QGuiApplication>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -38,6 +43,9 @@ protected:
         return false;
     }
 };
+
+// The settings key of the video quality, by its name ("good").
+constexpr const char *kVideoQualitySetting = "video/quality";
 
 // Room left around the window for the frame a window manager draws (title
 // bar and borders), which is not known before the window is shown.
@@ -88,9 +96,9 @@ MainWindowAssembly::MainWindowAssembly()
             m_popupHadFocus = m_mainWindow->focusWidget() == m_ui->albumPopup;
             m_overviewPanel->albumDataGoing();
         }
-        for (QWidget *widget : {static_cast<QWidget *>(m_ui->albumPopup), static_cast<QWidget *>(m_ui->saveButton)})
-            widget->setEnabled(!loading);
-        m_ui->saveAction->setEnabled(!loading);
+        m_loading = loading;
+        m_ui->albumPopup->setEnabled(!loading);
+        updateSaveEnabled();
         if (!loading && m_popupHadFocus)
             m_ui->albumPopup->setFocus();
     });
@@ -103,6 +111,7 @@ MainWindowAssembly::MainWindowAssembly()
 
     setUpKeyboard();
     setUpLibraryChoice();
+    setUpVideo();
 
     connect(m_ui->saveButton, &QPushButton::clicked, this, [this] { save(); });
     connect(m_ui->saveAction, &QAction::triggered, this, [this] { save(); });
@@ -149,6 +158,11 @@ void MainWindowAssembly::load(void (rvWindow::*operation)())
 
 void MainWindowAssembly::save()
 {
+    if (!m_toldOfMelt && VideoRender::meltProgram().isEmpty()) {
+        m_mainWindow->statusBar()->showMessage(
+            QStringLiteral("To save videos (MP4, WebM) as well, install melt: sudo apt install melt"), 20000);
+        m_toldOfMelt = true;
+    }
     // The save panel runs its own event loop: an activation notice arriving
     // meanwhile must not reload the album data (and retitle the slideshow)
     // under the save in progress. It is answered once the save is over.
@@ -161,6 +175,72 @@ void MainWindowAssembly::save()
         m_reloadAfterSave = false;
         reload();
     }
+}
+
+void MainWindowAssembly::updateSaveEnabled()
+{
+    const bool enabled = !m_loading && !m_renderStatus->rendering();
+    m_ui->saveButton->setEnabled(enabled);
+    m_ui->saveAction->setEnabled(enabled);
+}
+
+// ---------------------------------------------------------------------------
+// Video
+
+void MainWindowAssembly::setUpVideo()
+{
+    m_renderStatus = new RenderStatus(m_mainWindow->statusBar());
+    connect(m_renderStatus, &RenderStatus::renderingChanged, this, [this] { updateSaveEnabled(); });
+    m_controller.videoRenderStarted = [this](VideoRender &render) {
+        const rvWindow::FrameRate rate = m_window.frameRate();
+        m_renderStatus->follow(render, double(rate.numerator) / rate.denominator);
+    };
+
+    // The Video group's labels line up with the settings' above it.
+    int labelWidth = 0;
+    for (int row = 0; row < m_ui->settingsLayout->rowCount(); ++row) {
+        if (QLayoutItem *label = m_ui->settingsLayout->itemAt(row, QFormLayout::LabelRole))
+            labelWidth = std::max(labelWidth, label->sizeHint().width());
+    }
+    for (int row = 0; row < m_ui->videoLayout->rowCount(); ++row) {
+        QLayoutItem *item = m_ui->videoLayout->itemAt(row, QFormLayout::LabelRole);
+        if (auto *label = item ? qobject_cast<QLabel *>(item->widget()) : nullptr) {
+            label->setMinimumWidth(labelWidth);
+            label->setAlignment(m_ui->videoLayout->labelAlignment());
+        }
+    }
+
+    // The quality popup lists the qualities in their order; the choice is
+    // remembered.
+    const std::optional<VideoQuality> remembered =
+        videoQualityNamed(applicationSettings().value(QLatin1String(kVideoQualitySetting)).toString());
+    m_controller.videoSettings.quality = remembered.value_or(VideoSettings().quality);
+    m_ui->qualityPopup->setCurrentIndex(int(m_controller.videoSettings.quality));
+    connect(m_ui->qualityPopup, &QComboBox::currentIndexChanged, this, [this](int index) {
+        m_controller.videoSettings.quality = VideoQuality(index);
+        applicationSettings().setValue(QLatin1String(kVideoQualitySetting), nameOf(VideoQuality(index)));
+    });
+
+    // Quitting while a video renders asks first.
+    m_mainWindow->installEventFilter(this);
+}
+
+bool MainWindowAssembly::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_mainWindow.get() || event->type() != QEvent::Close || !m_renderStatus->rendering())
+        return false;
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Stop Rendering?"),
+                         QStringLiteral("A video is still being rendered. Stop it and quit?"), QMessageBox::NoButton,
+                         m_mainWindow.get());
+    QPushButton *stop = question.addButton(QStringLiteral("&Stop and Quit"), QMessageBox::DestructiveRole);
+    question.addButton(QStringLiteral("&Keep Rendering"), QMessageBox::RejectRole);
+    question.exec();
+    if (question.clickedButton() != stop) {
+        event->ignore();
+        return true;
+    }
+    m_controller.videoRender()->cancel();
+    return false;
 }
 
 // ---------------------------------------------------------------------------

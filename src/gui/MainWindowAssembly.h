@@ -3,6 +3,7 @@
 #include "AlbumLoader.h"
 #include "LibraryChooser.h"
 #include "OverviewPanel.h"
+#include "RenderStatus.h"
 #include "QtControls.h"
 #include "rvController.h"
 #include "rvWindow.h"
@@ -57,11 +58,17 @@ public:
     // the save is over.
     void reload();
     AlbumLoader &albumLoader() { return *m_albumLoader; }
-    // The save command, as the Save button and menu item give it.
+    // The save command, as the Save button and menu item give it. A video
+    // renders in the background (RenderStatus); Save waits for it.
     void save();
+    RenderStatus &renderStatus() { return *m_renderStatus; }
 
 private:
     void setUpKeyboard();
+    void setUpVideo();
+    // Save is there while no load and no render runs.
+    void updateSaveEnabled();
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void setUpLibraryChoice();
     void activationChanged(Qt::ApplicationState state);
     // Runs one of the window's loads, or holds it back until the save in
@@ -91,10 +98,13 @@ private:
     ThumbnailGrid *m_thumbnailGrid = nullptr;   // owned by the main window
     std::unique_ptr<OverviewPanel> m_overviewPanel;
     std::unique_ptr<LibraryChooser> m_libraryChooser;
+    RenderStatus *m_renderStatus = nullptr; // owned by the status bar
 
     bool m_saving = false;
     bool m_reloadAfterSave = false;
     bool m_popupHadFocus = false; // when the load in progress began
+    bool m_loading = false;
+    bool m_toldOfMelt = false; // that videos need melt, once a run
 };
 
 } // namespace gui

@@ -136,6 +136,14 @@ int32_t rvWindow::getFPS()
     return intValueOfText(title);
 }
 
+rvWindow::FrameRate rvWindow::frameRate()
+{
+    const QString title = selectedTitleOf(gFramerateSelectionField);
+    if (title.isNull() || title == kNTSCFrameRateTitle)
+        return {kNTSCFrameRate * 1000, 1001};
+    return {getFPS(), 1};
+}
+
 QString rvWindow::getTimebase()
 {
     return QString::number(getFPS());

@@ -131,6 +131,17 @@ public:
     Photo photoAt(int32_t index);
 
     // Timing and format settings.
+    //
+    // The frame rate chosen, exactly, for the outputs that can hold it (the
+    // document only has a whole timebase and a flag that both "29.97" and
+    // "30" set): "29.97" (or no choice, as getFPS takes it) is 30000/1001,
+    // every other title its whole number of frames a second.
+    struct FrameRate {
+        int32_t numerator = 30000;
+        int32_t denominator = 1001;
+        bool operator==(const FrameRate &) const = default;
+    };
+    FrameRate frameRate();
     int32_t getFPS();
     QString getTimebase();
     QString getNTSCRate();

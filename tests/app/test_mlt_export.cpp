@@ -263,7 +263,7 @@ TEST_F(SaveRoad, ChoosingTheMltTypeWritesTheProjectUnlogged)
     saveTo(desktop("Trip"), "mlt");
     const auto &run = backend.savePanelRuns().at(0);
     EXPECT_EQ(QStringList({run.requiredFileType, run.otherFileTypes.join(','), run.chosenFileType, run.chosenPath}),
-              QStringList({"json", "mlt", "mlt", desktop("Trip.mlt")}));
+              QStringList({"json", "mlt,mp4,webm", "mlt", desktop("Trip.mlt")}));
     const QStringList lines = outline(fixtures::readBytes(run.chosenPath));
     EXPECT_EQ(lines.value(0), "profile 720x480 3:2 30000/1001 p1 sar1:1");
     EXPECT_EQ(lines.value(1), "track1: (-149 length=150 resource=" + images[0] + ")"); // 5 s at 30 fps

@@ -283,13 +283,13 @@ TEST_F(Assembly, KeyboardAndWaysToSave)
     EXPECT_TRUE(assembly.mainWindow()->testAttribute(Qt::WA_KeyboardFocusChange));
 
     QStringList order{QApplication::focusWidget()->objectName()};
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < 10; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         order << QApplication::focusWidget()->objectName();
     }
     EXPECT_EQ(order, QStringList({"albumPopup", "titleField", "clipDurationField", "transitionDurationField",
                                   "transitionPopup", "frameRatePopup", "widthField", "heightField",
-                                  "newProjectCheckBox", "saveButton"}));
+                                  "newProjectCheckBox", "qualityPopup", "saveButton"}));
 
     const std::pair<QString, std::function<void()>> ways[] = {
         {"button", [&] { QTest::mouseClick(widget<QPushButton>("saveButton"), Qt::LeftButton); }},
@@ -321,7 +321,7 @@ TEST_F(Assembly, KeyboardAndWaysToSave)
     for (QAbstractButton *button : assembly.mainWindow()->findChildren<QAbstractButton *>())
         if (!button->text().isEmpty())
             claim(button->text(), button->objectName());
-    EXPECT_EQ(mnemonics.size(), 13);
+    EXPECT_EQ(mnemonics.size(), 16);
 }
 
 // The layout's choices and defaults, which the command line offers too (its

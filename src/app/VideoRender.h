@@ -1,0 +1,94 @@
+#pragma once
+
+#include "OutputFormat.h"
+#include "VideoSettings.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+
+class QTemporaryDir;
+
+// One video rendered from an MLT project by melt, run as a child process (the
+// application never loads MLT itself): H.264 in MP4 or VP9 in WebM, at the
+// project's frame size and rate, without sound.
+//
+// Nothing partial is ever left: melt writes into a hidden folder of its own in
+// the target's folder (".slideshow-render-XXXXXX", holding the project and the
+// video), and the video is renamed over the target only once melt has ended
+// and the file holds every frame of the project, counted in the file itself.
+// A cancel or a failure removes the hidden folder, so the target's folder is
+// as it was. melt dies with this process; the folder of a render whose
+// process was killed is removed by the next render into that folder.
+//
+// melt's image producer comes from its Qt module, which refuses to start
+// without a display and lets melt fall back silently to another one: melt is
+// always started with Qt's off-screen platform, so a render gives the same
+// frames with a display and without.
+class VideoRender : public QObject {
+    Q_OBJECT
+public:
+    // melt on the search path; empty when it is not installed.
+    static QString meltProgram();
+    // The one-line hint given when melt is missing.
+    static QString meltMissingReason();
+
+    explicit VideoRender(QObject *parent = nullptr);
+    // A render still running is stopped, leaving nothing behind.
+    ~VideoRender() override;
+    VideoRender(const VideoRender &) = delete;
+    VideoRender &operator=(const VideoRender &) = delete;
+
+    // Starts rendering the project, whose timeline holds the given number of
+    // frames, into the target file. False, with a one-line reason, when it
+    // cannot start (no melt, a folder that cannot be written, a render of
+    // this object still running); finished is then not emitted.
+    bool start(const QByteArray &project, int64_t frames, const QString &target, OutputFormat format,
+               const VideoSettings &settings, QString *reason);
+    // Stops melt; finished(false) follows, the target's folder as it was.
+    void cancel();
+    bool isRunning() const { return m_running; }
+    // Waits, running an event loop, until the render has finished; true when
+    // the file was written.
+    bool waitForFinished();
+
+    QString target() const { return m_target; }
+    int64_t frames() const { return m_frames; }
+    bool wasCancelled() const { return m_cancelled; }
+    // Why the last render failed, in melt's own words where it gave any; a
+    // null string after a success.
+    QString failure() const { return m_failure; }
+
+    // melt's arguments after the project for a format and quality: the
+    // avformat consumer writing the file with its encoder's settings.
+    static QStringList consumerArguments(const QString &file, OutputFormat format, VideoQuality quality);
+
+signals:
+    // The frame melt is at (0 up to frames - 1) and the frames in all.
+    void progress(qint64 frame, qint64 frames);
+    void finished(bool written);
+
+private:
+    void startMelt();
+    void readProgress();
+    void meltFinished(int exitCode, QProcess::ExitStatus status);
+    void finish(const QString &failure);
+
+    QProcess m_process;
+    std::unique_ptr<QTemporaryDir> m_workspace;
+    int m_lock = -1; // holds the workspace while the render runs
+    QString m_target, m_video;
+    QStringList m_arguments;
+    int64_t m_frames = 0;
+    int m_attempts = 0;
+    bool m_running = false;
+    bool m_cancelled = false;
+    QString m_failure;
+    QByteArray m_errorText; // melt's standard error not yet read line by line
+    QStringList m_said;     // melt's last lines other than its progress
+};

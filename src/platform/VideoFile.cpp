@@ -1,0 +1,51 @@
+#include "VideoFile.h"
+
+#include <QFile>
+
+extern "C" {
+#include <libavcodec/packet.h>
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+}
+
+#include <memory>
+
+namespace {
+
+QString errorText(int code)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+std::optional<int64_t> videoFrameCount(const QString &path, QString *error)
+{
+    const auto fail = [&](const QString &reason) -> std::optional<int64_t> {
+        if (error)
+            *error = QStringLiteral("%1 is no readable video: %2").arg(path, reason);
+        return std::nullopt;
+    };
+    AVFormatContext *opened = nullptr;
+    if (const int code = avformat_open_input(&opened, QFile::encodeName(path).constData(), nullptr, nullptr); code < 0)
+        return fail(errorText(code));
+    const std::unique_ptr<AVFormatContext *, void (*)(AVFormatContext **)> context(&opened, avformat_close_input);
+    if (const int code = avformat_find_stream_info(opened, nullptr); code < 0)
+        return fail(errorText(code));
+    const int stream = av_find_best_stream(opened, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (stream < 0)
+        return fail(QStringLiteral("it has no video stream"));
+
+    const std::unique_ptr<AVPacket, void (*)(AVPacket *)> packet(av_packet_alloc(), [](AVPacket *p) { av_packet_free(&p); });
+    int64_t frames = 0;
+    int code = 0;
+    while ((code = av_read_frame(opened, packet.get())) >= 0) {
+        frames += packet->stream_index == stream;
+        av_packet_unref(packet.get());
+    }
+    if (code != AVERROR_EOF)
+        return fail(errorText(code));
+    return frames;
+}
