@@ -28,7 +28,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Slideshow Exporter authors")
 set(CPACK_PACKAGE_CONTACT ${SLIDESHOW_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-  "export a photo album as a slideshow for a video compositing tool")
+  "turn a photo album into a slideshow video, MLT project or JSON document")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Directories made for the package are rwxr-xr-x whatever the umask.
@@ -41,12 +41,15 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${SLIDESHOW_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The libraries come from the program's links; melt renders the videos.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "melt")
 # The long description, under the summary that CPack puts first; CPack
 # indents every line by one space, "." stands for an empty line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Slideshow Exporter reads the album file of an iPhoto photo library and
-exports one album as a slideshow description: an indented JSON document
-with the sequence settings in frames and one entry per photo, ready for a
-video compositing tool.
+exports one album as a slideshow: an indented JSON document with the
+sequence settings in frames and one entry per photo, ready for a video
+compositing tool; an MLT project that melt plays; or the slideshow itself
+as an MP4 or WebM video, rendered by melt.
 .
 A small window lets you pick the album, the frame rate, the transition,
 the clip and transition durations, the composition size and a title. The

@@ -1,11 +1,15 @@
 // The MLT project rendered for real by melt: a library of solid-colour photos
 // exported through the window and the controller, melt writing each frame as
-// a PNG, and the frames checked. Exits 77 (skipped) when melt is not installed.
+// a PNG, and the frames checked; then the videos rendered from it, read back
+// with ffprobe and ffmpeg. Exits 77 (skipped) when melt is not installed.
 //
 // With SLIDESHOW_MLT_STILL=FILE set, the iris test also saves a strip of five
 // frames across its first transition (the README's still).
 
 #include "SaveRoad.h"
+#include "VideoRender.h"
+
+#include <QCoreApplication>
 
 #include <QDir>
 #include <QImage>
@@ -160,10 +164,153 @@ TEST_F(MltRender, NtscRateAndPathsAsTheyAre)
     EXPECT_TRUE(near(images[120].pixelColor(61, 24), kBlack));
 }
 
+// A video as ffprobe and ffmpeg read it: its streams, its video stream's
+// codec, pixel format, rate and frame count, and its frames decoded.
+struct Video {
+    QString streams, codec, pixelFormat, rate;
+    int frames = 0;
+    QList<QImage> images;
+};
+
+QByteArray output(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished(120000) && process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray();
+}
+
+Video probe(const QString &path, QSize size)
+{
+    Video video;
+    video.streams = output("ffprobe", {"-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", path})
+                        .trimmed().replace('\n', ',');
+    const QList<QByteArray> fields = output("ffprobe", {"-v", "error", "-select_streams", "v:0", "-count_frames",
+                                                        "-show_entries", "stream=codec_name,pix_fmt,r_frame_rate,nb_read_frames",
+                                                        "-of", "csv=p=0", path}).trimmed().split(',');
+    if (fields.size() == 4) {
+        video.codec = fields[0];
+        video.pixelFormat = fields[1];
+        video.rate = fields[2];
+        video.frames = fields[3].toInt();
+    }
+    const QByteArray pixels = output("ffmpeg", {"-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+    const qsizetype frameBytes = 3 * size.width() * size.height();
+    for (qsizetype at = 0; at + frameBytes <= pixels.size(); at += frameBytes)
+        video.images << QImage(reinterpret_cast<const uchar *>(pixels.constData() + at), size.width(), size.height(),
+                               3 * size.width(), QImage::Format_RGB888).convertToFormat(QImage::Format_RGB32);
+    return video;
+}
+
+using fixtures::readBytes;
+using fixtures::writeBytes;
+
+class VideoRenders : public MltRender {
+protected:
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable("ffprobe").isEmpty() || QStandardPaths::findExecutable("ffmpeg").isEmpty())
+            GTEST_SKIP() << "ffprobe and ffmpeg are not installed";
+    }
+    // Saves the chosen album as a video through the controller and waits for
+    // the render; true when the file was written.
+    bool save(const QString &path, OutputFormat format)
+    {
+        return controller.writeVideoTo(path, format) && controller.videoRender()->waitForFinished();
+    }
+    QStringList folderEntries() const
+    {
+        return QDir(frames.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
+};
+
+// Both formats hold every frame of the timeline, in their codec, with no
+// sound, at the rate chosen: 25 fps, then "30" as 30/1 and "29.97" as
+// 30000/1001. The middle of each photo has its colour.
+TEST_F(VideoRenders, EveryFrameInItsCodecAndRate)
+{
+    start({{"Pictures/red.png", kRed}, {"Pictures/green.png", kGreen}, {"Pictures/blue.png", kBlue}});
+    const QColor colours[] = {kRed, kGreen, kBlue};
+    const struct { OutputFormat format; const char *frameRate, *codec, *rate; int clip, transition; } cases[] = {
+        {OutputFormat::MP4, "25", "h264", "25/1", 50, 25},
+        {OutputFormat::WebM, "25", "vp9", "25/1", 50, 25},
+        {OutputFormat::MP4, "30", "h264", "30/1", 60, 30},
+        {OutputFormat::WebM, "29.97", "vp9", "30000/1001", 60, 30},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.frameRate) + " " + c.codec);
+        ui.selectFrameRate(c.frameRate);
+        const QString path = frames.filePath("show." + fileTypeOf(c.format));
+        ASSERT_TRUE(save(path, c.format)) << controller.videoRender()->failure().toStdString();
+        const Video video = probe(path, QSize(64, 48));
+        EXPECT_EQ(QStringList({video.streams, video.codec, video.pixelFormat, video.rate}),
+                  QStringList({"video", c.codec, "yuv420p", c.rate}));
+        const int C = c.clip, T = c.transition;
+        EXPECT_EQ(video.frames, 3 * C + 2 * T);
+        ASSERT_EQ(video.images.size(), video.frames);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(near(video.images[(C + T) * i + C / 2].pixelColor(32, 24), colours[i], 40)) << "photo " << i;
+        EXPECT_EQ(folderEntries(), QStringList{QFileInfo(path).fileName()}); // nothing beside it
+        QFile::remove(path);
+    }
+    EXPECT_EQ(backend.beepCount(), 0);
+}
+
+// A cancel after the first progress, a folder that cannot be written, and a
+// melt that ends successfully having written nothing or fails: no file, no
+// temporary one; the failures beep twice and log the line and melt's reason.
+TEST_F(VideoRenders, NothingPartialIsEverLeft)
+{
+    start({{"Pictures/red.png", kRed}, {"Pictures/green.png", kGreen}, {"Pictures/blue.png", kBlue}});
+    ui.compWidth.setStringValue("640");
+    ui.compHeight.setStringValue("480");
+    const QString path = frames.filePath("show.mp4");
+    ASSERT_TRUE(writeBytes(path, "old"));
+    ASSERT_TRUE(controller.writeVideoTo(path, OutputFormat::MP4));
+    VideoRender *render = controller.videoRender();
+    const QMetaObject::Connection cancel =
+        QObject::connect(render, &VideoRender::progress, render, [render] { render->cancel(); });
+    EXPECT_FALSE(render->waitForFinished());
+    QObject::disconnect(cancel);
+    EXPECT_TRUE(render->wasCancelled());
+    EXPECT_EQ(folderEntries(), QStringList{"show.mp4"});
+    EXPECT_EQ(readBytes(path), "old");
+    EXPECT_EQ(backend.beepCount(), 0);
+    EXPECT_EQ(log.count(), 0);
+
+    // Not writable even for root: a path below a regular file.
+    EXPECT_FALSE(controller.writeVideoTo(path + "/below.mp4", OutputFormat::MP4));
+    EXPECT_EQ(log.lines().value(0), "Could not write document out...");
+    EXPECT_TRUE(log.lines().value(1).contains("cannot be written")) << log.lines().value(1).toStdString();
+    EXPECT_EQ(backend.beepCount(), 1); // the save command sounds the second
+
+    // Stand-ins for melt on the search path: one that ends at once, one that
+    // fails with a word of its own.
+    const QByteArray searchPath = qgetenv("PATH");
+    for (const auto &[script, reason] : {std::pair{"exit 0", "melt wrote no video"},
+                                         std::pair{"echo 'Failed to load \"xml\"' >&2; exit 1",
+                                                   "melt failed (exit status 1): Failed to load \"xml\""}}) {
+        SCOPED_TRACE(script);
+        log.clear();
+        ASSERT_TRUE(writeBytes(frames.filePath("bin/melt"), QByteArray("#!/bin/sh\n") + script + "\n"));
+        QFile::setPermissions(frames.filePath("bin/melt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", QFile::encodeName(frames.filePath("bin")));
+        const int beeps = backend.beepCount();
+        ASSERT_TRUE(controller.writeVideoTo(path, OutputFormat::WebM));
+        EXPECT_FALSE(controller.videoRender()->waitForFinished());
+        qputenv("PATH", searchPath);
+        EXPECT_EQ(backend.beepCount() - beeps, 2);
+        EXPECT_EQ(log.lines().value(0), "Could not write document out...");
+        EXPECT_TRUE(log.lines().value(1).startsWith(reason)) << log.lines().value(1).toStdString();
+        EXPECT_EQ(folderEntries(), QStringList({"bin", "show.mp4"}));
+        EXPECT_EQ(readBytes(path), "old");
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    QCoreApplication application(argc, argv);
     if (QStandardPaths::findExecutable("melt").isEmpty()) {
         std::puts("melt is not installed: the MLT render tests are skipped");
         return 77;

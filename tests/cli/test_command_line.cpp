@@ -17,10 +17,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 
 namespace {
@@ -251,6 +255,89 @@ TEST_F(CommandLine, ExportAllTakesBackWhatItMadeWhenAWriteFails)
     }
     EXPECT_FALSE(QFileInfo::exists(inWork("new")));
     EXPECT_EQ(QDir(inWork("kept")).entryList(QDir::Files | QDir::Hidden), QStringList{"old.txt"});
+}
+
+// A video export: without melt a clear failure; the same frames with a
+// display and without; a termination stops melt and leaves the folder as it
+// was; and a command line killed outright takes melt with it.
+TEST_F(CommandLine, VideosRenderAlikeAndStopCleanly)
+{
+    for (const QString tool : {"melt", "ffmpeg", "xvfb-run"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            GTEST_SKIP() << tool.toStdString() << " is not installed";
+    }
+    QStringList keys;
+    library = fixtures::AlbumFile();
+    // Patterns larger than the frame, so that how they are scaled shows.
+    for (const int tint : {0, 80, 160}) {
+        QImage image(320, 240, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y, qRgb((x * 7 + tint) & 255, (y * 5) & 255, (x ^ y) & 255));
+        const QString path = home.filePath(QString("pattern %1.png").arg(tint));
+        ASSERT_TRUE(image.save(path));
+        library.image(keys.emplace_back(QString::number(tint)), path);
+    }
+    const QStringList small{"--export", "Show", "--width", "64", "--height", "48", "--frame-rate", "25"};
+    library.album("Show", keys);
+    writeLibrary();
+
+    const Outcome noMelt = [&] {
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", "/nonexistent");
+        Outcome outcome = run(small + QStringList{"-o", "none.mp4"});
+        qputenv("PATH", path);
+        return outcome;
+    }();
+    EXPECT_EQ(noMelt.status, 1);
+    EXPECT_TRUE(noMelt.err.contains("melt, which is not installed")) << noMelt.err.constData();
+
+    // The decoded frames of a render made without a display and of one made
+    // on an X server.
+    EXPECT_EQ(run(small + QStringList{"-o", "plain.mp4"}).status, 0);
+    EXPECT_EQ(run(QStringList{"-a", PROGRAM_PATH} + small + QStringList{"-o", "x11.mp4"}, {}, "xvfb-run").status, 0);
+    const auto frames = [&](const QString &file) {
+        QProcess ffmpeg;
+        ffmpeg.start("ffmpeg", {"-v", "error", "-i", inWork(file), "-f", "framemd5", "-"});
+        return ffmpeg.waitForFinished(60000) ? ffmpeg.readAllStandardOutput() : QByteArray();
+    };
+    EXPECT_TRUE(frames("plain.mp4").contains("0,        199,")); // 3 x 50 + 2 x 25 frames
+    EXPECT_TRUE(frames("plain.mp4") == frames("x11.mp4")) << "the frames differ with a display";
+
+    // A longer render, stopped once melt has begun writing.
+    const QStringList big{"--export", "Show", "--width", "1280", "--height", "720", "--clip-duration", "20",
+                          "-o", "big.mp4"};
+    const QStringList before = QDir(work()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        QProcess cli;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home.path());
+        cli.setProcessEnvironment(environment);
+        cli.setWorkingDirectory(work());
+        cli.start(PROGRAM_PATH, big);
+        // melt's process, once it runs: the one whose arguments name the
+        // hidden folder of the render.
+        QString meltProcess;
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+                if (fixtures::readBytes("/proc/" + pid + "/cmdline").contains(QFile::encodeName(work() + "/.slideshow-render-")))
+                    meltProcess = "/proc/" + pid;
+            }
+            return !meltProcess.isEmpty() && QFileInfo::exists(meltProcess + "/status");
+        }, 20000));
+        ::kill(pid_t(cli.processId()), signal);
+        ASSERT_TRUE(cli.waitForFinished(20000));
+        if (signal == SIGTERM) {
+            EXPECT_EQ(cli.exitCode(), 128 + SIGTERM) << cli.readAllStandardError().constData();
+            EXPECT_EQ(QDir(work()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+        }
+        // melt is gone (or a zombie no one reaps here) within two seconds.
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            const QByteArray status = fixtures::readBytes(meltProcess + "/status");
+            return status == "(unreadable)" || status.contains("State:\tZ");
+        }, 2000));
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "QtBackend.h"
 #include "SampleHome.h"
 #include "ThumbnailGrid.h"
+#include "VideoRender.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSemaphore>
@@ -26,6 +28,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QThreadPool>
+#include <QTimer>
 
 namespace {
 
@@ -356,6 +359,50 @@ TEST_F(Assembly, LayoutChoicesAndTooSmallAWindow)
         EXPECT_EQ(shown.size(), control->size());
         EXPECT_GE(control->width(), std::min(control->sizeHint().width(), control->minimumSizeHint().width()));
     }
+}
+
+// A video saved from the window renders in the background: Save waits, the
+// status bar shows the progress and Cancel, then what was saved with its
+// folder one click away. Quitting meanwhile asks first; Cancel leaves no file.
+TEST_F(Assembly, VideoRendersInTheBackground)
+{
+    if (VideoRender::meltProgram().isEmpty())
+        GTEST_SKIP() << "melt is not installed";
+    ASSERT_TRUE(started());
+    widget<QLineEdit>("widthField")->setText("160");
+    widget<QLineEdit>("heightField")->setText("120");
+    const auto saveAs = [&](const QString &name) {
+        qputenv(toolkit::kSavePanelScriptVariable, QFile::encodeName(home.desktop() + "/" + name));
+        widget<QPushButton>("saveButton")->click();
+        qunsetenv(toolkit::kSavePanelScriptVariable);
+    };
+    const auto renderShown = [&] {
+        return QList<bool>({assembly.renderStatus().rendering(), widget<QPushButton>("saveButton")->isEnabled(),
+                            shown("renderProgress"), shown("renderCancelButton"), shown("openFolderButton")});
+    };
+    saveAs("Trip.mp4");
+    EXPECT_EQ(renderShown(), QList<bool>({true, false, true, true, false}));
+    QString asked;
+    QTimer::singleShot(10, [&asked] { // the question, answered: keep rendering
+        if (auto *question = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            asked = question->text();
+            question->reject();
+        }
+    });
+    assembly.mainWindow()->show();
+    EXPECT_FALSE(assembly.mainWindow()->close());
+    EXPECT_EQ(asked, "A video is still being rendered. Stop it and quit?");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.renderStatus().rendering(); }, 60000));
+    EXPECT_EQ(renderShown(), QList<bool>({false, true, false, false, true}));
+    EXPECT_TRUE(assembly.renderStatus().text().startsWith("Saved Trip.mp4 (0:")) << assembly.renderStatus().text().toStdString();
+    EXPECT_TRUE(QFileInfo(home.desktop() + "/Trip.mp4").size() > 0);
+
+    saveAs("Stopped.mp4");
+    widget<QPushButton>("renderCancelButton")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.renderStatus().rendering(); }, 60000));
+    EXPECT_EQ(assembly.renderStatus().text(), "Stopped rendering Stopped.mp4");
+    EXPECT_EQ(QDir(home.desktop()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{"Trip.mp4"});
 }
 
 // The popup and title as a list of what happened to them, in order.

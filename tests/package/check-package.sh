@@ -69,6 +69,7 @@ contents)
   [ "$(field Section)" = graphics ] || fail "Section is '$(field Section)'"
   [ -n "$(field Maintainer)" ] || fail "no Maintainer field"
   field Depends | grep -q 'libqt6widgets6' || fail "Depends lacks the Qt Widgets library: '$(field Depends)'"
+  field Depends | grep -Eq '(^|, )melt($|,| )' || fail "Depends lacks melt, which renders the videos: '$(field Depends)'"
   [ "$(field Description | wc -l)" -gt 3 ] || fail "no long description"
 
   changelog_version=$(gzip -dc "$root/usr/share/doc/slideshow-exporter/changelog.gz" | sed -n '1s/^slideshow-exporter (\([^)]*\)).*/\1/p')
