@@ -91,15 +91,16 @@ QStringList VideoRender::consumerArguments(const QString &file, OutputFormat for
                           QStringLiteral("real_time=-%1").arg(std::max(1, QThread::idealThreadCount()))};
     if (format == OutputFormat::WebM) {
         // VP9 at a constant quality (no bitrate), rows encoded in parallel.
+        const char *const deadline[] = {"deadline=realtime", "deadline=good", "deadline=good"};
         const char *const speed[] = {"cpu-used=8", "cpu-used=4", "cpu-used=2"};
-        const char *const crf[] = {"crf=40", "crf=32", "crf=28"};
+        const char *const crf[] = {"crf=36", "crf=32", "crf=28"};
         arguments << QStringLiteral("f=webm") << QStringLiteral("vcodec=libvpx-vp9") << QStringLiteral("vb=0")
-                  << QStringLiteral("row-mt=1") << QStringLiteral("deadline=good") << QLatin1String(speed[step])
+                  << QStringLiteral("row-mt=1") << QLatin1String(deadline[step]) << QLatin1String(speed[step])
                   << QLatin1String(crf[step]);
     } else {
         // H.264, its index at the front so that it plays while it downloads.
         const char *const preset[] = {"preset=veryfast", "preset=fast", "preset=slow"};
-        const char *const crf[] = {"crf=26", "crf=21", "crf=18"};
+        const char *const crf[] = {"crf=23", "crf=21", "crf=18"};
         arguments << QStringLiteral("f=mp4") << QStringLiteral("vcodec=libx264") << QStringLiteral("movflags=+faststart")
                   << QLatin1String(preset[step]) << QLatin1String(crf[step]);
     }

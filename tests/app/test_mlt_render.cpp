@@ -277,11 +277,15 @@ TEST_F(VideoRenders, NothingPartialIsEverLeft)
     EXPECT_EQ(backend.beepCount(), 0);
     EXPECT_EQ(log.count(), 0);
 
-    // Not writable even for root: a path below a regular file.
-    EXPECT_FALSE(controller.writeVideoTo(path + "/below.mp4", OutputFormat::MP4));
-    EXPECT_EQ(log.lines().value(0), "Could not write document out...");
-    EXPECT_TRUE(log.lines().value(1).contains("cannot be written")) << log.lines().value(1).toStdString();
-    EXPECT_EQ(backend.beepCount(), 1); // the save command sounds the second
+    // Not writable even for root: a read-only file system, a path below a
+    // regular file.
+    for (const QString &unwritable : {QString("/proc/show.mp4"), path + "/below.mp4"}) {
+        log.clear();
+        EXPECT_FALSE(controller.writeVideoTo(unwritable, OutputFormat::MP4));
+        EXPECT_EQ(log.lines().value(0), "Could not write document out...");
+        EXPECT_TRUE(log.lines().value(1).contains("cannot be written")) << log.lines().value(1).toStdString();
+    }
+    EXPECT_EQ(backend.beepCount(), 2); // one each: the save command sounds the second
 
     // Stand-ins for melt on the search path: one that ends at once, one that
     // fails with a word of its own.
