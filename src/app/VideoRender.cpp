@@ -158,6 +158,14 @@ bool VideoRender::start(const QByteArray &project, int64_t frames, const QString
         *reason = meltMissingReason();
         return false;
     }
+    if (frames <= 0) {
+        *reason = QStringLiteral("the album has no photo to show");
+        return false;
+    }
+    if (QFileInfo(target).isDir()) {
+        *reason = QStringLiteral("%1 could not be written: it is a folder").arg(target);
+        return false;
+    }
     const QString folder = QFileInfo(target).absolutePath();
     removeAbandonedWorkspaces(folder);
 
@@ -166,7 +174,7 @@ bool VideoRender::start(const QByteArray &project, int64_t frames, const QString
     for (int tries = 0; tries < 8 && m_lock < 0; ++tries) {
         m_workspace = std::make_unique<QTemporaryDir>(folder + QLatin1Char('/') + kWorkspacePrefix + "XXXXXX");
         if (!m_workspace->isValid()) {
-            *reason = QStringLiteral("%1 cannot be written: %2").arg(folder, m_workspace->errorString());
+            *reason = QStringLiteral("%1 could not be written: %2").arg(folder, m_workspace->errorString());
             m_workspace.reset();
             return false;
         }
@@ -176,7 +184,7 @@ bool VideoRender::start(const QByteArray &project, int64_t frames, const QString
     QFile projectFile(projectPath);
     if (m_lock < 0 || !projectFile.open(QIODevice::WriteOnly) || projectFile.write(project) != project.size()
         || !projectFile.flush()) {
-        *reason = QStringLiteral("%1 cannot be written: %2").arg(folder, projectFile.errorString());
+        *reason = QStringLiteral("%1 could not be written: %2").arg(folder, projectFile.errorString());
         m_workspace.reset();
         ::close(m_lock);
         m_lock = -1;

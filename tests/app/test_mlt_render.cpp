@@ -278,14 +278,16 @@ TEST_F(VideoRenders, NothingPartialIsEverLeft)
     EXPECT_EQ(log.count(), 0);
 
     // Not writable even for root: a read-only file system, a path below a
-    // regular file.
-    for (const QString &unwritable : {QString("/proc/show.mp4"), path + "/below.mp4"}) {
+    // regular file, a folder.
+    ASSERT_TRUE(QDir().mkpath(frames.filePath("folder.mp4")));
+    for (const QString &unwritable : {QString("/proc/show.mp4"), path + "/below.mp4", frames.filePath("folder.mp4")}) {
         log.clear();
         EXPECT_FALSE(controller.writeVideoTo(unwritable, OutputFormat::MP4));
         EXPECT_EQ(log.lines().value(0), "Could not write document out...");
-        EXPECT_TRUE(log.lines().value(1).contains("cannot be written")) << log.lines().value(1).toStdString();
+        EXPECT_TRUE(log.lines().value(1).contains("could not be written")) << log.lines().value(1).toStdString();
     }
-    EXPECT_EQ(backend.beepCount(), 2); // one each: the save command sounds the second
+    EXPECT_EQ(backend.beepCount(), 3); // one each: the save command sounds the second
+    QDir(frames.filePath("folder.mp4")).removeRecursively();
 
     // Stand-ins for melt on the search path: one that ends at once, one that
     // fails with a word of its own.

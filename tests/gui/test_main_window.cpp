@@ -366,8 +366,6 @@ TEST_F(Assembly, LayoutChoicesAndTooSmallAWindow)
 // folder one click away. Quitting meanwhile asks first; Cancel leaves no file.
 TEST_F(Assembly, VideoRendersInTheBackground)
 {
-    if (VideoRender::meltProgram().isEmpty())
-        GTEST_SKIP() << "melt is not installed";
     ASSERT_TRUE(started());
     widget<QLineEdit>("widthField")->setText("160");
     widget<QLineEdit>("heightField")->setText("120");
@@ -376,6 +374,16 @@ TEST_F(Assembly, VideoRendersInTheBackground)
         widget<QPushButton>("saveButton")->click();
         qunsetenv(toolkit::kSavePanelScriptVariable);
     };
+    // Without melt: no video type, and a word on how to get it.
+    const QByteArray searchPath = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
+    saveAs("Plain.json");
+    qputenv("PATH", searchPath);
+    EXPECT_EQ(toolkit::QtSavePanel::lastRequest().otherFileTypes, QStringList{"mlt"});
+    EXPECT_TRUE(assembly.mainWindow()->statusBar()->currentMessage().contains("sudo apt install melt"));
+    if (VideoRender::meltProgram().isEmpty())
+        GTEST_SKIP() << "melt is not installed";
+
     const auto renderShown = [&] {
         return QList<bool>({assembly.renderStatus().rendering(), widget<QPushButton>("saveButton")->isEnabled(),
                             shown("renderProgress"), shown("renderCancelButton"), shown("openFolderButton")});
@@ -402,7 +410,7 @@ TEST_F(Assembly, VideoRendersInTheBackground)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !assembly.renderStatus().rendering(); }, 60000));
     EXPECT_EQ(assembly.renderStatus().text(), "Stopped rendering Stopped.mp4");
     EXPECT_EQ(QDir(home.desktop()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList{"Trip.mp4"});
+              QStringList({"Plain.json", "Trip.mp4"}));
 }
 
 // The popup and title as a list of what happened to them, in order.
