@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Timeline.h"
 #include "Value.h"
 #include "rvWindow.h"
 
@@ -9,45 +10,32 @@
 #include <cstdint>
 #include <optional>
 
-// The slideshow document rendered as an MLT XML project (UTF-8), the format
-// melt plays and the MLT-based editors open: one still-image producer per
-// slide, the photos alternating on two tracks so that consecutive photos
-// overlap for the transition the document names.
+// The slideshow as an MLT XML project (UTF-8) in the structure Shotcut opens
+// as its own project, which melt plays and renders the videos from:
 //
-// Timing, in frames: each photo is on screen alone for C = photoDuration -
-// 4 x transDuration (at least 1), and a transition of T = transDuration plays
-// while two consecutive photos overlap. Photo i is alone over [i(C+T),
-// i(C+T)+C) and the transition after it runs over [i(C+T)+C, (i+1)(C+T)).
-// T <= 0 gives plain cuts. The whole timeline is n x C + (n-1) x T frames.
+// - a "background" playlist of one black colour producer as long as the
+//   timeline, then the photos' playlist "photos", the two tracks of the main
+//   tractor "slideshow" (the file's last element), which carries the property
+//   "shotcut";
+// - one still-image producer per photo, as long as its part of the timeline
+//   (the transitions into and out of it included); without an mlt_service,
+//   MLT's loader picks the image producer for the file;
+// - the playlist holds each photo's own frames, and between two photos a
+//   small tractor of the transition's length: the last frames of the outgoing
+//   photo over the first of the incoming one, mixed by MLT's luma transition
+//   (a dissolve, or the built-in maps "%luma01.pgm", a wipe from the left,
+//   and "%luma16.pgm", a circle opening from the centre), marked with the
+//   property "shotcut:transition" for Shotcut to show it as one.
 //
 // Paths are written as they are (UTF-8, escaped by the XML writer), with a
 // leading "~" expanded to the home folder. Any document, however odd its
 // values, gives a well-formed project melt can load.
-
-struct MltTiming {
-    int64_t clip = 1;       // C: frames each photo is on screen alone
-    int64_t transition = 0; // T: frames of each transition; 0 means cuts
-    int64_t total = 0;      // frames of the whole timeline
-};
-
-// The timing of n photos from the document's photoDuration and
-// transDuration. MLT counts frames in 32-bit integers: a timeline longer than
-// 2^30 frames is shortened, C and T in proportion (C stays at least 1).
-MltTiming mltTiming(int32_t photoDuration, int32_t transDuration, int64_t photos);
-
-// The frames of a slideshow document's timeline: mltTiming's total for its
-// slides.
-int64_t mltFrameCount(const Value &document);
+QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder,
+                              std::optional<rvWindow::FrameRate> rate = std::nullopt);
+QByteArray shotcutProjectXml(const Timeline &timeline);
 
 // A project and the frames its timeline holds.
 struct MltProject {
     QByteArray xml;
     int64_t frames = 0;
 };
-
-// The MLT XML project of a slideshow document (as rvController builds it:
-// "sequence" settings and "slides" with "name" and "path"), at the frame rate
-// given (the window's choice), or without one at the document's timebase,
-// NTSC's 1000/1001 of it when its flag is "TRUE".
-QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder,
-                              std::optional<rvWindow::FrameRate> rate = std::nullopt);

@@ -162,7 +162,8 @@ MltProject rvController::createMLTProject()
     const Value document = createSlideshowDocument();
     if (document.isNone())
         return {};
-    return {mltXmlFromDocument(document, homeFolder(), gWindow->frameRate()), mltFrameCount(document)};
+    const Timeline timeline = slideshowTimeline(document, homeFolder(), gWindow->frameRate());
+    return {shotcutProjectXml(timeline), timeline.timing.total};
 }
 
 // The MLT project through the same atomic write as the JSON document. Its

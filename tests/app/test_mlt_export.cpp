@@ -32,48 +32,45 @@ Value document(int32_t photoDuration, int32_t transDuration, const QString &styl
                  {"slides", slides}});
 }
 
-// The project as lines: the profile, each track with its photos (in
-// parentheses) and blanks, the tractor's tracks, and each transition with its
-// properties. An XML error gives the single line "error: ...".
+// The project as lines: the profile; each producer (id, in-out, a length
+// other than out + 1, resource, service); each playlist and tractor (id,
+// in-out, its property elements) with what it holds (producer and in-out of
+// each entry or track, each transition's span, tracks and map). An XML error
+// gives the single line "error: ...".
 QStringList outline(const QByteArray &xml)
 {
-    QStringList lines;
-    QXmlStreamReader reader(xml);
+    QStringList lines, uses;
     QString line;
+    QXmlStreamReader reader(xml);
     while (!reader.atEnd()) {
         reader.readNext();
         const QXmlStreamAttributes attributes = reader.attributes();
         const auto a = [&](const char *name) { return attributes.value(QLatin1String(name)).toString(); };
+        const auto span = [&] { return attributes.hasAttribute("in") ? " " + a("in") + "-" + a("out") : QString(); };
         const auto name = reader.name();
         if (reader.isStartElement()) {
-            if (name == u"profile")
+            if (name == u"profile") {
                 lines << QString("profile %1x%2 %3:%4 %5/%6 p%7 sar%8:%9")
                              .arg(a("width"), a("height"), a("display_aspect_num"), a("display_aspect_den"),
                                   a("frame_rate_num"), a("frame_rate_den"), a("progressive"),
                                   a("sample_aspect_num"), a("sample_aspect_den"));
-            else if (name == u"playlist")
-                line = a("id") + ":";
-            else if (name == u"producer")
-                line += " (" + a("in") + "-" + a("out") + " length=" + a("length") + " resource=" + a("resource");
-            else if (name == u"blank")
-                line += " blank " + a("length");
-            else if (name == u"tractor")
-                line = "tractor " + a("in") + "-" + a("out");
-            else if (name == u"track")
-                line += " " + a("producer");
-            else if (name == u"transition")
-            {
-                line = "transition " + a("in") + "-" + a("out") + " " + a("mlt_service") + " " + a("a_track") + ">" +
-                       a("b_track");
-                for (const char *property : {"resource", "reverse", "invert"})
-                    if (reader.attributes().hasAttribute(property))
-                        line += QString(" %1=%2").arg(property, a(property));
+            } else if (name == u"producer") {
+                line = "producer " + a("id") + span();
+                if (a("length").toLongLong() != a("out").toLongLong() + 1)
+                    line += " length=" + a("length");
+                lines << (line + " " + a("resource") + " " + a("mlt_service")).trimmed();
+            } else if (name == u"playlist" || name == u"tractor") {
+                line = a("id") + span();
+                uses.clear();
+            } else if (name == u"entry" || name == u"track") {
+                uses << a("producer") + span();
+            } else if (name == u"transition") {
+                uses << (a("mlt_service") + span() + " " + a("a_track") + ">" + a("b_track") + " " + a("resource")).trimmed();
+            } else if (name == u"property") {
+                line += " " + a("name") + "=" + reader.readElementText();
             }
-        } else if (reader.isEndElement()) {
-            if (name == u"producer")
-                line += ")";
-            else if (name == u"playlist" || name == u"multitrack" || name == u"transition")
-                lines << std::exchange(line, QString());
+        } else if (reader.isEndElement() && (name == u"playlist" || name == u"tractor")) {
+            lines << line + ": " + uses.join(", ");
         }
     }
     if (reader.hasError())
@@ -81,9 +78,20 @@ QStringList outline(const QByteArray &xml)
     return lines;
 }
 
+// The lines every project with photos holds around its photos: the black
+// background as long as the timeline, the photos' track, the main tractor.
+QStringList around(const QStringList &photos, int64_t total, const QString &track)
+{
+    const QString last = QString::number(total - 1);
+    return QStringList{"producer black 0-" + last + " 0 color", "background: black 0-" + last} + photos +
+           QStringList{"photos shotcut:video=1 shotcut:name=V1: " + track,
+                       "slideshow 0-" + last + " shotcut=1: background, photos"};
+}
+
 TEST(MltWriter, TimelineOfPhotosTransitionsAndCuts)
 {
     const QStringList three{"/p/red.png", "/p/green.png", "/p/blue.png"};
+    const QString mix = "shotcut:transition=lumaMix: ";
     const struct {
         const char *what;
         int32_t photoDuration, transDuration;
@@ -91,30 +99,33 @@ TEST(MltWriter, TimelineOfPhotosTransitionsAndCuts)
         QStringList paths;
         QStringList expected;
     } cases[] = {
-        {"dissolves: photos alternate between the tracks, the second transition reversed", 150, 25,
+        {"dissolves: each between the last frames of one photo and the first of the next", 150, 25,
          "Cross Dissolve", three,
-         {"track1: (-74 length=75 resource=/p/red.png) blank 50 (-74 length=75 resource=/p/blue.png)",
-          "track2: blank 50 (-99 length=100 resource=/p/green.png)", "tractor 0-199 track1 track2",
-          "transition 50-74 luma 0>1", "transition 125-149 luma 0>1 reverse=1 invert=1"}},
+         around({"producer photo1 0-74 /p/red.png", "producer photo2 0-99 /p/green.png", "producer photo3 0-74 /p/blue.png",
+                 "transition1 0-24 " + mix + "photo1 50-74, photo2 0-24, luma 0-24 0>1",
+                 "transition2 0-24 " + mix + "photo2 75-99, photo3 0-24, luma 0-24 0>1"},
+                200, "photo1 0-49, transition1 0-24, photo2 25-74, transition2 0-24, photo3 25-74")},
         {"a wipe names one of MLT's built-in maps", 150, 25, "Edge Wipe", three.mid(0, 2),
-         {"track1: (-74 length=75 resource=/p/red.png)", "track2: blank 50 (-74 length=75 resource=/p/green.png)",
-          "tractor 0-124 track1 track2", "transition 50-74 luma 0>1 resource=%luma01.pgm"}},
-        {"no transition time: cuts on one track", 50, 0, "Edge Wipe", three,
-         {"track1: (-49 length=50 resource=/p/red.png) (-49 length=50 resource=/p/green.png)"
-          " (-49 length=50 resource=/p/blue.png)",
-          "tractor 0-149 track1"}},
+         around({"producer photo1 0-74 /p/red.png", "producer photo2 0-74 /p/green.png",
+                 "transition1 0-24 " + mix + "photo1 50-74, photo2 0-24, luma 0-24 0>1 %luma01.pgm"},
+                125, "photo1 0-49, transition1 0-24, photo2 25-74")},
+        {"no transition time: cuts", 50, 0, "Iris Round", three,
+         around({"producer photo1 0-49 /p/red.png", "producer photo2 0-49 /p/green.png", "producer photo3 0-49 /p/blue.png"},
+                150, "photo1 0-49, photo2 0-49, photo3 0-49")},
         {"a negative transition time is a cut; the clip is still photoDuration - 4T", 30, -5, "Cross Dissolve",
          three.mid(0, 2),
-         {"track1: (-49 length=50 resource=/p/red.png) (-49 length=50 resource=/p/green.png)", "tractor 0-99 track1"}},
+         around({"producer photo1 0-49 /p/red.png", "producer photo2 0-49 /p/green.png"}, 100, "photo1 0-49, photo2 0-49")},
         {"a clip shorter than one frame lasts one", 100, 25, "Cross Dissolve", three.mid(0, 2),
-         {"track1: (-25 length=26 resource=/p/red.png)", "track2: blank 1 (-25 length=26 resource=/p/green.png)",
-          "tractor 0-26 track1 track2", "transition 1-25 luma 0>1"}},
+         around({"producer photo1 0-25 /p/red.png", "producer photo2 0-25 /p/green.png",
+                 "transition1 0-24 " + mix + "photo1 1-25, photo2 0-24, luma 0-24 0>1"},
+                27, "photo1 0-0, transition1 0-24, photo2 25-25")},
         {"a timeline over 2^30 frames is shortened", INT_MAX, 0, "Cross Dissolve", three.mid(0, 2),
-         {"track1: (-536870911 length=536870912 resource=/p/red.png) (-536870911 length=536870912 resource=/p/green.png)",
-          "tractor 0-1073741823 track1"}},
+         around({"producer photo1 0-536870911 /p/red.png", "producer photo2 0-536870911 /p/green.png"}, 1073741824,
+                "photo1 0-536870911, photo2 0-536870911")},
         {"one photo alone for the clip time", 150, 25, "Edge Wipe", three.mid(0, 1),
-         {"track1: (-49 length=50 resource=/p/red.png)", "tractor 0-49 track1"}},
-        {"no photo: an empty track", 150, 25, "Edge Wipe", {}, {"track1:", "tractor - track1"}},
+         around({"producer photo1 0-49 /p/red.png"}, 50, "photo1 0-49")},
+        {"no photo: empty tracks", 150, 25, "Edge Wipe", {},
+         {"background: ", "photos shotcut:video=1 shotcut:name=V1: ", "slideshow shotcut=1: background, photos"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -156,9 +167,9 @@ TEST(MltWriter, TimingStaysWithinMltFrameCounts)
     }
 }
 
-// A big album through the window: every photo once, in its track at its place
-// in the timeline, a photo without an image file left out, a transition
-// between each two.
+// A big album through the window: every photo once, in order, each photo's
+// own frames on the photos' track at its place in the timeline, a transition
+// between each two, a photo without an image file left out.
 TEST_F(SaveRoad, BigAlbumProjectPlacesEveryPhoto)
 {
     QStringList keys, paths;
@@ -174,43 +185,40 @@ TEST_F(SaveRoad, BigAlbumProjectPlacesEveryPhoto)
     const QByteArray project = controller.createMLTDocument();
     const Value sequence = controller.createSlideshowDocument().value("sequence");
 
-    // Walk each track: photo i starts at i(C+T) less the transition into it.
+    // Walk the photos' track: photo i's own frames start at i(C+T).
     const int64_t T = sequence.value("transDuration").toInt(), C = sequence.value("photoDuration").toInt() - 4 * T;
     ASSERT_GT(T, 0);
-    QStringList order;
-    qsizetype transitions = 0, track = -1, onTrack = 0;
+    QStringList resources, order;
     int64_t position = 0;
-    bool placed = true;
+    qsizetype transitions = 0;
+    bool placed = true, onTrack = false;
     QXmlStreamReader reader(project);
     while (!reader.atEnd()) {
         if (reader.readNext() != QXmlStreamReader::StartElement)
             continue;
         const auto a = [&](const char *name) { return reader.attributes().value(QLatin1String(name)).toLongLong(); };
-        if (reader.name() == u"playlist") {
-            position = 0;
-            ++track;
-            onTrack = 0;
-        } else if (reader.name() == u"blank") {
-            position += a("length");
-        } else if (reader.name() == u"producer") {
-            // The photos alternate: the k-th on a track is photo track + 2k
-            // (checked by the order below).
-            const int64_t i = track + 2 * onTrack++;
-            placed = placed && position == i * (C + T) - (i > 0 ? T : 0);
-            order << reader.attributes().value("resource").toString();
-            position += a("length");
-        } else if (reader.name() == u"transition") {
+        const QString id = reader.attributes().value("id").toString();
+        if (reader.name() == u"producer" && id.startsWith("photo"))
+            resources << reader.attributes().value("resource").toString();
+        onTrack = reader.name() == u"playlist" ? id == "photos" : onTrack;
+        if (!onTrack || reader.name() != u"entry")
+            continue;
+        const QString producer = reader.attributes().value("producer").toString();
+        if (producer.startsWith("photo")) {
+            placed = placed && position == (order.size()) * (C + T) && a("out") - a("in") + 1 == C;
+            order << producer;
+        } else {
             ++transitions;
         }
+        position += a("out") - a("in") + 1;
     }
     ASSERT_FALSE(reader.hasError()) << qPrintable(reader.errorString());
-    QStringList expected;
-    for (int track = 0; track < 2; ++track)
-        for (qsizetype i = track; i < paths.size(); i += 2)
-            expected << paths[i];
-    EXPECT_EQ(order, expected);
+    EXPECT_EQ(resources, paths);
+    EXPECT_EQ(order.size(), paths.size());
+    EXPECT_EQ(order.value(4999), "photo5000");
     EXPECT_TRUE(placed);
     EXPECT_EQ(transitions, paths.size() - 1);
+    EXPECT_EQ(position, paths.size() * C + (paths.size() - 1) * T);
 }
 
 // The whole text of a small project, reviewed by hand: layout, attribute
@@ -244,14 +252,14 @@ TEST(MltWriter, TextIsUtf8EscapedAndTildeExpanded)
         reader.readNext();
         if (reader.isStartElement() && reader.name() == u"mlt")
             readTitle = reader.attributes().value("title").toString();
-        if (reader.isStartElement() && reader.name() == u"producer")
+        if (reader.isStartElement() && reader.name() == u"producer" && reader.attributes().hasAttribute("resource")
+            && reader.attributes().value("id") != u"black")
             resources << reader.attributes().value("resource").toString();
     }
     ASSERT_FALSE(reader.hasError()) << qPrintable(reader.errorString());
     const QString fffd(QChar::ReplacementCharacter);
-    // In track order: the first and third photo, then the second and fourth.
     EXPECT_EQ(resources, (QStringList{QString::fromUtf8("/home/Zoë/Fotos & <Ferien>/\"Café\" \u00e9t\u00e9 'x'.png"),
-                                      "~user/a.png", QString::fromUtf8("/home/Zoë"), "/abs/a" + fffd + "\r\nb.png"}));
+                                      QString::fromUtf8("/home/Zoë"), "~user/a.png", "/abs/a" + fffd + "\r\nb.png"}));
     EXPECT_EQ(readTitle, "A & B <C>\t\r\n" + fffd + fffd + "end");
     EXPECT_TRUE(xml.contains(QString::fromUtf8("Café").toUtf8())); // UTF-8, not character references
 }
@@ -266,7 +274,7 @@ TEST_F(SaveRoad, ChoosingTheMltTypeWritesTheProjectUnlogged)
               QStringList({"json", "mlt,mp4,webm", "mlt", desktop("Trip.mlt")}));
     const QStringList lines = outline(fixtures::readBytes(run.chosenPath));
     EXPECT_EQ(lines.value(0), "profile 720x480 3:2 30000/1001 p1 sar1:1");
-    EXPECT_EQ(lines.value(1), "track1: (-149 length=150 resource=" + images[0] + ")"); // 5 s at 30 fps
+    EXPECT_EQ(lines.value(3), "producer photo1 0-149 " + images[0]); // 5 s at 30 fps
     EXPECT_EQ(log.count(), 0);
     EXPECT_EQ(backend.beepCount(), 0);
 }

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "Value.h"
+#include "rvWindow.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// The slideshow's timeline, computed once from a slideshow document for every
+// output built on MLT (the Shotcut and Kdenlive projects, and so the videos):
+// which photo, which frames, which transition.
+//
+// Timing, in frames: each photo is on screen alone for C = photoDuration -
+// 4 x transDuration (at least 1), and a transition of T = transDuration plays
+// while two consecutive photos overlap. Photo i is alone over [i(C+T),
+// i(C+T)+C) and the transition after it runs over [i(C+T)+C, (i+1)(C+T)).
+// T <= 0 gives plain cuts. The whole timeline is n x C + (n-1) x T frames.
+
+struct MltTiming {
+    int64_t clip = 1;       // C: frames each photo is on screen alone
+    int64_t transition = 0; // T: frames of each transition; 0 means cuts
+    int64_t total = 0;      // frames of the whole timeline
+};
+
+// The timing of n photos from the document's photoDuration and
+// transDuration. MLT counts frames in 32-bit integers: a timeline longer than
+// 2^30 frames is shortened, C and T in proportion (C stays at least 1).
+MltTiming mltTiming(int32_t photoDuration, int32_t transDuration, int64_t photos);
+
+struct Timeline {
+    enum class Transition { Dissolve, Wipe, Iris };
+    struct Photo {
+        QString path;      // the image file, a leading "~" written out
+        int64_t start = 0; // its first frame, the transition into it included
+        int64_t lead = 0;  // frames of the transition into it; 0 for the first
+        int64_t length = 0; // the transition in, its own frames, the transition out
+    };
+
+    QString title;
+    // Frame size and rate brought into what MLT renders.
+    int32_t width = 1, height = 1;
+    rvWindow::FrameRate rate;
+    MltTiming timing;
+    Transition style = Transition::Dissolve;
+    std::vector<Photo> photos;
+
+    // Whether consecutive photos overlap for a transition (else: cuts).
+    bool hasTransitions() const { return timing.transition > 0 && photos.size() > 1; }
+    // The first frame of the transition after photo k.
+    int64_t transitionStart(size_t k) const { return int64_t(k) * (timing.clip + timing.transition) + timing.clip; }
+};
+
+// The timeline of a slideshow document (as rvController builds it: "sequence"
+// settings and "slides" with "path"), at the frame rate given (the window's
+// choice), or without one at the document's timebase, NTSC's 1000/1001 of it
+// when its flag is "TRUE". Any document, however odd its values, gives one.
+Timeline slideshowTimeline(const Value &document, const QString &homeFolder,
+                           std::optional<rvWindow::FrameRate> rate = std::nullopt);
