@@ -72,13 +72,17 @@ QByteArray shotcutProjectXml(const Timeline &timeline)
         // The producers' properties as their attributes, which MLT reads as
         // it reads property elements: fewer writer calls per photo, and an
         // attribute keeps a carriage return as a character reference.
+        // Shotcut names a clip by its caption: the slide's name.
         for (size_t i = 0; i < photos.size(); ++i) {
-            xml.writeEmptyElement(QStringLiteral("producer"));
+            xml.writeStartElement(QStringLiteral("producer"));
             xml.writeAttribute(QStringLiteral("id"), photoId(i));
             xml.writeAttribute(QStringLiteral("in"), frames(0));
             xml.writeAttribute(QStringLiteral("out"), frames(photos[i].length - 1));
             xml.writeAttribute(QStringLiteral("length"), frames(photos[i].length));
             xml.writeAttribute(QStringLiteral("resource"), xmlText(photos[i].path));
+            if (!photos[i].name.isEmpty())
+                writeProperty(xml, QStringLiteral("shotcut:caption"), xmlText(photos[i].name));
+            xml.writeEndElement();
         }
 
         // Transition k: the last T frames of photo k over the first T of

@@ -15,6 +15,7 @@ struct FormatEntry {
 constexpr FormatEntry kFormats[] = {
     {OutputFormat::JSON, "json", "JSON slideshow"},
     {OutputFormat::MLT, "mlt", "MLT project"},
+    {OutputFormat::Kdenlive, "kdenlive", "Kdenlive project"},
     {OutputFormat::MP4, "mp4", "MP4 video"},
     {OutputFormat::WebM, "webm", "WebM video"},
 };

@@ -74,11 +74,13 @@ Timeline slideshowTimeline(const Value &document, const QString &homeFolder, std
     // Photo i starts T frames before its solo part (the transition into it)
     // and ends T frames after it (the transition out of it), the first and
     // the last photo excepted.
-    const QString pathKey = QStringLiteral("path");
+    const QString pathKey = QStringLiteral("path"), nameKey = QStringLiteral("name");
     timeline.photos.reserve(size_t(count));
     for (qsizetype i = 0; i < count; ++i) {
         Timeline::Photo photo;
-        photo.path = expandingTildeInPath(slides.at(i).value(pathKey).toString(), homeFolder);
+        const Value slide = slides.at(i);
+        photo.path = expandingTildeInPath(slide.value(pathKey).toString(), homeFolder);
+        photo.name = slide.value(nameKey).toString();
         photo.lead = i > 0 ? T : 0;
         photo.start = i * (C + T) - photo.lead;
         photo.length = photo.lead + C + (i + 1 < count ? T : 0);

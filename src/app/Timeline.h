@@ -34,6 +34,7 @@ struct Timeline {
     enum class Transition { Dissolve, Wipe, Iris };
     struct Photo {
         QString path;      // the image file, a leading "~" written out
+        QString name;      // the slide's name
         int64_t start = 0; // its first frame, the transition into it included
         int64_t lead = 0;  // frames of the transition into it; 0 for the first
         int64_t length = 0; // the transition in, its own frames, the transition out

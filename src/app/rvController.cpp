@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "Files.h"
+#include "KdenliveWriter.h"
 #include "KyJSONAdditions.h"
 #include "MltWriter.h"
 #include "OutputFormat.h"
@@ -166,6 +167,29 @@ MltProject rvController::createMLTProject()
     return {shotcutProjectXml(timeline), timeline.timing.total};
 }
 
+QByteArray rvController::createKdenliveDocument()
+{
+    const Value document = createSlideshowDocument();
+    if (document.isNone())
+        return QByteArray();
+    const Timeline timeline = slideshowTimeline(document, homeFolder(), gWindow->frameRate());
+    const QString lumas = kdenliveLumaFolder();
+    if (lumas.isNull() && timeline.style != Timeline::Transition::Dissolve && timeline.hasTransitions())
+        systemLog(QStringLiteral("Kdenlive's luma maps are not installed: the project's wipes use MLT's built-in "
+                                 "maps, which Kdenlive does not list"));
+    return kdenliveProjectXml(timeline, lumas);
+}
+
+bool rvController::writeKdenliveTo(const QString &path)
+{
+    if (gWindow && writeFileAtomically(path, createKdenliveDocument()))
+        return true;
+
+    toolkit::beep();
+    systemLog(QStringLiteral("Could not write document out..."));
+    return false;
+}
+
 // The MLT project through the same atomic write as the JSON document. Its
 // text is UTF-8 and any document renders, so only a failed write (or no
 // window) fails: one beep, one log line, false, and the file system untouched.
@@ -226,6 +250,8 @@ bool rvController::writeTo(const QString &path, OutputFormat format)
         return writeJSONTo(path);
     case OutputFormat::MLT:
         return writeMLTTo(path);
+    case OutputFormat::Kdenlive:
+        return writeKdenliveTo(path);
     case OutputFormat::MP4:
     case OutputFormat::WebM:
         return writeVideoTo(path, format);

@@ -64,6 +64,12 @@ public:
     QByteArray createMLTDocument();
     // The same project with the frames its timeline holds.
     MltProject createMLTProject();
+    // The slideshow as a Kdenlive project, from the same document and timing
+    // (UTF-8); not logged, but for one line when a wipe or an iris has to
+    // use MLT's built-in maps (Kdenlive's own are not installed).
+    QByteArray createKdenliveDocument();
+    // Writes it as writeMLTTo writes the MLT project.
+    bool writeKdenliveTo(const QString &path);
 
     // Builds the document and its MLT project and starts rendering it into a
     // video at the path (H.264 in MP4, or VP9 in WebM), in the background.

@@ -65,8 +65,8 @@ const std::vector<OptionEntry> &optionEntries()
          "missing", {}, kExporting},
         {Options, {"format"}, "FORMAT",
          "what to write: json (default), the slideshow document; mlt, an MLT XML project that melt plays and "
-         "the Linux video editors open; mp4 or webm, a video rendered by melt; without it, an --output ending "
-         "in " + formatNames(QStringLiteral(".")) + " names the format", {}, kExporting},
+         "Shotcut opens; kdenlive, a Kdenlive project; mp4 or webm, a video rendered by melt; without it, an "
+         "--output ending in " + formatNames(QStringLiteral(".")) + " names the format", {}, kExporting},
         {Options, {"force"}, {}, "replace files that exist already", {}, kExporting},
         {Options, {"verbose"}, {}, "also write the system log to standard error, the whole document text included",
          {}, kListing | kExporting},

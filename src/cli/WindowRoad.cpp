@@ -116,6 +116,8 @@ std::optional<QByteArray> WindowRoad::render(OutputFormat format, bool logText, 
             *reason = nonASCIIReason(rendering.document);
         return std::move(rendering.bytes);
     }
+    case OutputFormat::Kdenlive:
+        return m_controller.createKdenliveDocument();
     case OutputFormat::MLT:
     case OutputFormat::MP4:
     case OutputFormat::WebM:

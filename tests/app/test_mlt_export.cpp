@@ -2,9 +2,11 @@
 // as a compact outline, its profile, its text, and the save road choosing it.
 
 #include "../json/json_test_support.h"
+#include "KdenliveWriter.h"
 #include "MltWriter.h"
 #include "SaveRoad.h"
 
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
@@ -32,66 +34,89 @@ Value document(int32_t photoDuration, int32_t transDuration, const QString &styl
                  {"slides", slides}});
 }
 
-// The project as lines: the profile; each producer (id, in-out, a length
-// other than out + 1, resource, service); each playlist and tractor (id,
-// in-out, its property elements) with what it holds (producer and in-out of
-// each entry or track, each transition's span, tracks and map). An XML error
-// gives the single line "error: ...".
+// The project as lines: the profile, then each producer, playlist and
+// tractor: its id, in-out and other attributes, its property elements, and
+// what it holds (entries, tracks, blanks, transitions, each with its
+// attributes and properties). An XML error gives the single line "error: ...".
 QStringList outline(const QByteArray &xml)
 {
     QStringList lines, uses;
     QString line;
     QXmlStreamReader reader(xml);
+    QStringList open; // the elements open around the reader
+    const auto described = [](const QXmlStreamAttributes &attributes) {
+        QString text;
+        if (attributes.hasAttribute("id"))
+            text = attributes.value("id").toString();
+        if (attributes.hasAttribute("in"))
+            text += " " + attributes.value("in").toString() + "-" + attributes.value("out").toString();
+        for (const QXmlStreamAttribute &attribute : attributes)
+            if (attribute.name() != u"id" && attribute.name() != u"in" && attribute.name() != u"out")
+                text += " " + attribute.name().toString() + "=" + attribute.value().toString();
+        return text.trimmed();
+    };
     while (!reader.atEnd()) {
         reader.readNext();
         const QXmlStreamAttributes attributes = reader.attributes();
-        const auto a = [&](const char *name) { return attributes.value(QLatin1String(name)).toString(); };
-        const auto span = [&] { return attributes.hasAttribute("in") ? " " + a("in") + "-" + a("out") : QString(); };
-        const auto name = reader.name();
+        const QString name = reader.name().toString();
         if (reader.isStartElement()) {
-            if (name == u"profile") {
+            if (name == "profile") {
+                const auto a = [&](const char *key) { return attributes.value(QLatin1String(key)).toString(); };
                 lines << QString("profile %1x%2 %3:%4 %5/%6 p%7 sar%8:%9")
                              .arg(a("width"), a("height"), a("display_aspect_num"), a("display_aspect_den"),
                                   a("frame_rate_num"), a("frame_rate_den"), a("progressive"),
                                   a("sample_aspect_num"), a("sample_aspect_den"));
-            } else if (name == u"producer") {
-                line = "producer " + a("id") + span();
-                if (a("length").toLongLong() != a("out").toLongLong() + 1)
-                    line += " length=" + a("length");
-                lines << (line + " " + a("resource") + " " + a("mlt_service")).trimmed();
-            } else if (name == u"playlist" || name == u"tractor") {
-                line = a("id") + span();
+            } else if (name == "producer" || name == "playlist" || name == "tractor") {
+                line = (name == "producer" ? "producer " : "") + described(attributes);
                 uses.clear();
-            } else if (name == u"entry" || name == u"track") {
-                uses << a("producer") + span();
-            } else if (name == u"transition") {
-                uses << (a("mlt_service") + span() + " " + a("a_track") + ">" + a("b_track") + " " + a("resource")).trimmed();
-            } else if (name == u"property") {
-                line += " " + a("name") + "=" + reader.readElementText();
+            } else if (name == "entry" || name == "track" || name == "blank" || name == "transition") {
+                uses << ((name == "entry" || name == "track" ? attributes.value("producer").toString() + " " : name + " ") +
+                         described(attributes).remove(QRegularExpression("producer=\\S+ ?"))).trimmed();
+            } else if (name == "property") {
+                const QString property = " " + attributes.value("name").toString() + "=" + reader.readElementText();
+                (open.last() == "producer" || open.last() == "playlist" || open.last() == "tractor" ? line : uses.last()) += property;
+                continue; // its end was read
             }
-        } else if (reader.isEndElement() && (name == u"playlist" || name == u"tractor")) {
-            lines << line + ": " + uses.join(", ");
+            open << name;
+        } else if (reader.isEndElement()) {
+            open.removeLast();
+            if (name == "producer")
+                lines << line;
+            else if (name == "playlist" || name == "tractor")
+                lines << line + ": " + uses.join(", ");
         }
     }
     if (reader.hasError())
         return {"error: " + reader.errorString()};
+    for (QString &l : lines)
+        l = l.trimmed();
     return lines;
 }
 
-// The lines every project with photos holds around its photos: the black
-// background as long as the timeline, the photos' track, the main tractor.
+// The lines every Shotcut project with photos holds around its photos: the
+// black background as long as the timeline, the photos' track, the main
+// tractor.
 QStringList around(const QStringList &photos, int64_t total, const QString &track)
 {
-    const QString last = QString::number(total - 1);
-    return QStringList{"producer black 0-" + last + " 0 color", "background: black 0-" + last} + photos +
+    const QString last = QString::number(total - 1), length = QString::number(total);
+    return QStringList{"producer black 0-" + last + " length=" + length + " eof=pause resource=0 mlt_service=color",
+                       "background: black 0-" + last} +
+           photos +
            QStringList{"photos shotcut:video=1 shotcut:name=V1: " + track,
                        "slideshow 0-" + last + " shotcut=1: background, photos"};
+}
+
+// A Shotcut photo producer line: its frames and file, its caption the
+// slide's name.
+QString photo(int i, int64_t length, const QString &path)
+{
+    return QString("producer photo%1 0-%2 length=%3 resource=%4 shotcut:caption=n").arg(i).arg(length - 1).arg(length).arg(path);
 }
 
 TEST(MltWriter, TimelineOfPhotosTransitionsAndCuts)
 {
     const QStringList three{"/p/red.png", "/p/green.png", "/p/blue.png"};
-    const QString mix = "shotcut:transition=lumaMix: ";
+    const QString mix = "shotcut:transition=lumaMix: ", luma = "transition 0-24 mlt_service=luma a_track=0 b_track=1";
     const struct {
         const char *what;
         int32_t photoDuration, transDuration;
@@ -101,37 +126,71 @@ TEST(MltWriter, TimelineOfPhotosTransitionsAndCuts)
     } cases[] = {
         {"dissolves: each between the last frames of one photo and the first of the next", 150, 25,
          "Cross Dissolve", three,
-         around({"producer photo1 0-74 /p/red.png", "producer photo2 0-99 /p/green.png", "producer photo3 0-74 /p/blue.png",
-                 "transition1 0-24 " + mix + "photo1 50-74, photo2 0-24, luma 0-24 0>1",
-                 "transition2 0-24 " + mix + "photo2 75-99, photo3 0-24, luma 0-24 0>1"},
+         around({photo(1, 75, "/p/red.png"), photo(2, 100, "/p/green.png"), photo(3, 75, "/p/blue.png"),
+                 "transition1 0-24 " + mix + "photo1 50-74, photo2 0-24, " + luma,
+                 "transition2 0-24 " + mix + "photo2 75-99, photo3 0-24, " + luma},
                 200, "photo1 0-49, transition1 0-24, photo2 25-74, transition2 0-24, photo3 25-74")},
         {"a wipe names one of MLT's built-in maps", 150, 25, "Edge Wipe", three.mid(0, 2),
-         around({"producer photo1 0-74 /p/red.png", "producer photo2 0-74 /p/green.png",
-                 "transition1 0-24 " + mix + "photo1 50-74, photo2 0-24, luma 0-24 0>1 %luma01.pgm"},
+         around({photo(1, 75, "/p/red.png"), photo(2, 75, "/p/green.png"),
+                 "transition1 0-24 " + mix + "photo1 50-74, photo2 0-24, " + luma + " resource=%luma01.pgm"},
                 125, "photo1 0-49, transition1 0-24, photo2 25-74")},
         {"no transition time: cuts", 50, 0, "Iris Round", three,
-         around({"producer photo1 0-49 /p/red.png", "producer photo2 0-49 /p/green.png", "producer photo3 0-49 /p/blue.png"},
-                150, "photo1 0-49, photo2 0-49, photo3 0-49")},
+         around({photo(1, 50, "/p/red.png"), photo(2, 50, "/p/green.png"), photo(3, 50, "/p/blue.png")}, 150,
+                "photo1 0-49, photo2 0-49, photo3 0-49")},
         {"a negative transition time is a cut; the clip is still photoDuration - 4T", 30, -5, "Cross Dissolve",
-         three.mid(0, 2),
-         around({"producer photo1 0-49 /p/red.png", "producer photo2 0-49 /p/green.png"}, 100, "photo1 0-49, photo2 0-49")},
+         three.mid(0, 2), around({photo(1, 50, "/p/red.png"), photo(2, 50, "/p/green.png")}, 100, "photo1 0-49, photo2 0-49")},
         {"a clip shorter than one frame lasts one", 100, 25, "Cross Dissolve", three.mid(0, 2),
-         around({"producer photo1 0-25 /p/red.png", "producer photo2 0-25 /p/green.png",
-                 "transition1 0-24 " + mix + "photo1 1-25, photo2 0-24, luma 0-24 0>1"},
+         around({photo(1, 26, "/p/red.png"), photo(2, 26, "/p/green.png"),
+                 "transition1 0-24 " + mix + "photo1 1-25, photo2 0-24, " + luma},
                 27, "photo1 0-0, transition1 0-24, photo2 25-25")},
         {"a timeline over 2^30 frames is shortened", INT_MAX, 0, "Cross Dissolve", three.mid(0, 2),
-         around({"producer photo1 0-536870911 /p/red.png", "producer photo2 0-536870911 /p/green.png"}, 1073741824,
+         around({photo(1, 536870912, "/p/red.png"), photo(2, 536870912, "/p/green.png")}, 1073741824,
                 "photo1 0-536870911, photo2 0-536870911")},
         {"one photo alone for the clip time", 150, 25, "Edge Wipe", three.mid(0, 1),
-         around({"producer photo1 0-49 /p/red.png"}, 50, "photo1 0-49")},
+         around({photo(1, 50, "/p/red.png")}, 50, "photo1 0-49")},
         {"no photo: empty tracks", 150, 25, "Edge Wipe", {},
-         {"background: ", "photos shotcut:video=1 shotcut:name=V1: ", "slideshow shotcut=1: background, photos"}},
+         {"background:", "photos shotcut:video=1 shotcut:name=V1:", "slideshow shotcut=1: background, photos"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         const QStringList lines = outline(mltXmlFromDocument(document(c.photoDuration, c.transDuration, c.style, c.paths), "/h"));
         EXPECT_EQ(lines.value(0), "profile 64x48 4:3 25/1 p1 sar1:1");
-        EXPECT_EQ(lines.mid(1), c.expected);
+        EXPECT_EQ(lines.mid(1).join('\n').toStdString(), c.expected.join('\n').toStdString());
+    }
+}
+
+// The Kdenlive project of the same timeline: the photos in the bin and on
+// one video track of two alternating playlists, a mix between each two, its
+// direction reversed after a photo on the second playlist, a wipe's map
+// Kdenlive's own file (or, without Kdenlive's maps, MLT's built-in one); a
+// black track under it.
+TEST(KdenliveWriter, PhotosInTheBinAndMixesOnOneTrack)
+{
+    const QString lumas = "/usr/share/kdenlive/lumas/HD";
+    for (const QString &folder : {lumas, QString()}) {
+        SCOPED_TRACE(folder.toStdString());
+        const Timeline timeline = slideshowTimeline(
+            document(150, 25, "Edge Wipe", {"/p/red.png", "~/green.png", "/p/blue.png"}), "/h");
+        const QStringList lines = outline(kdenliveProjectXml(timeline, folder));
+        const QString producer = "producer photo%1 0-%2 length=%3 eof=pause resource=%4 mlt_service=qimage "
+                                 "kdenlive:id=%5 kdenlive:clipname=n";
+        const QString mix = "transition mix%1 %2-%3 a_track=0 b_track=1 mlt_service=luma kdenlive_id=luma "
+                            "kdenlive:mixcut=12 resource=%4 reverse=%5 invert=%5 alpha_over=1";
+        const QString map = folder.isNull() ? "%luma01.pgm" : folder + "/linear_x.pgm";
+        const QStringList expected{
+            "profile 64x48 4:3 25/1 p1 sar1:1",
+            producer.arg(1).arg(74).arg(75).arg("/p/red.png").arg(2),
+            producer.arg(2).arg(99).arg(100).arg("/h/green.png").arg(3),
+            producer.arg(3).arg(74).arg(75).arg("/p/blue.png").arg(4),
+            "main_bin kdenlive:docproperties.version=1.04 kdenlive:docproperties.activeTrack=0 xml_retain=1: "
+            "photo1 0-74, photo2 0-99, photo3 0-74",
+            "producer black_track 0-199 length=2147483647 eof=continue resource=black mlt_service=color set.test_audio=0",
+            "playlist1: photo1 0-74 kdenlive:id=2, blank length=50, photo3 0-74 kdenlive:id=4",
+            "playlist2: blank length=50, photo2 0-99 kdenlive:id=3",
+            "track1: playlist1 hide=audio, playlist2 hide=audio, " + mix.arg(1).arg(50).arg(74).arg(map).arg(0) + ", " +
+                mix.arg(2).arg(125).arg(149).arg(map).arg(1),
+            "slideshow 0-199: black_track, track1"};
+        EXPECT_EQ(lines.join('\n').toStdString(), expected.join('\n').toStdString());
     }
 }
 
@@ -271,10 +330,10 @@ TEST_F(SaveRoad, ChoosingTheMltTypeWritesTheProjectUnlogged)
     saveTo(desktop("Trip"), "mlt");
     const auto &run = backend.savePanelRuns().at(0);
     EXPECT_EQ(QStringList({run.requiredFileType, run.otherFileTypes.join(','), run.chosenFileType, run.chosenPath}),
-              QStringList({"json", "mlt,mp4,webm", "mlt", desktop("Trip.mlt")}));
+              QStringList({"json", "mlt,kdenlive,mp4,webm", "mlt", desktop("Trip.mlt")}));
     const QStringList lines = outline(fixtures::readBytes(run.chosenPath));
     EXPECT_EQ(lines.value(0), "profile 720x480 3:2 30000/1001 p1 sar1:1");
-    EXPECT_EQ(lines.value(3), "producer photo1 0-149 " + images[0]); // 5 s at 30 fps
+    EXPECT_EQ(lines.value(3), "producer photo1 0-149 length=150 resource=" + images[0] + " shotcut:caption=Beach"); // 5 s at 30 fps
     EXPECT_EQ(log.count(), 0);
     EXPECT_EQ(backend.beepCount(), 0);
 }

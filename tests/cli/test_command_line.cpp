@@ -146,11 +146,14 @@ TEST_F(CommandLine, ExportWritesTheBytesTheWindowWrites)
         EXPECT_EQ(run(QStringList{"--export", c.album, "--force"} + c.options).status, 0);
         EXPECT_EQ(readBytes(inWork(defaultName)), windowBytes) << defaultName.toStdString();
 
-        // The MLT project: the save panel's second type, an --output ending in .mlt.
-        const QByteArray windowProject = saveInWindow(home.filePath("window.mlt"), "mlt");
-        ASSERT_TRUE(windowProject.startsWith("<?xml")) << windowProject.constData();
-        EXPECT_EQ(run(QStringList{"--export", c.album, "-o", "cli.mlt", "--force"} + c.options).status, 0);
-        EXPECT_EQ(readBytes(inWork("cli.mlt")), windowProject);
+        // The projects: the save panel's other types, an --output ending in
+        // .mlt or .kdenlive.
+        for (const QString type : {"mlt", "kdenlive"}) {
+            const QByteArray windowProject = saveInWindow(home.filePath("window." + type), type);
+            ASSERT_TRUE(windowProject.startsWith("<?xml")) << windowProject.constData();
+            EXPECT_EQ(run(QStringList{"--export", c.album, "-o", "cli." + type, "--force"} + c.options).status, 0);
+            EXPECT_EQ(readBytes(inWork("cli." + type)), windowProject);
+        }
     }
     const Outcome verbose = run({"--export", "Empty", "-o", "-", "--verbose"});
     EXPECT_EQ(verbose.err, "jsonString =  " + verbose.out + "\n");
@@ -173,7 +176,7 @@ TEST_F(CommandLine, EveryFailureHasItsStatusAndAMessageAndDamagesNothing)
         {{"--export", "Nowhere"}, 2, "(it has 5 albums; --list-albums lists them)"},
         {{"--export", "Coast", "--frame-rate", "23.976"}, 2, "\"29.97\", \"30\", \"25 (PAL)\", \"24 (Film)\", \"60\""},
         {{"--export", "Coast", "--transition", "Fade"}, 2, "\"Cross Dissolve\", \"Edge Wipe\", \"Iris Round\", \"(random)\""},
-        {{"--export", "Coast", "--format", "xml"}, 2, "use json, mlt, mp4 or webm"},
+        {{"--export", "Coast", "--format", "xml"}, 2, "use json, mlt, kdenlive, mp4 or webm"},
         {{"--export", "Coast", "--quality", "high"}, 2, "\"draft\", \"good\", \"best\""},
         {{"--export", "Coast", "-o", "-", "--format", "webm"}, 2, "a video cannot go to standard output"},
         {{"--export"}, 2, "missing value"},

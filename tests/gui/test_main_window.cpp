@@ -379,7 +379,7 @@ TEST_F(Assembly, VideoRendersInTheBackground)
     qputenv("PATH", "/nonexistent");
     saveAs("Plain.json");
     qputenv("PATH", searchPath);
-    EXPECT_EQ(toolkit::QtSavePanel::lastRequest().otherFileTypes, QStringList{"mlt"});
+    EXPECT_EQ(toolkit::QtSavePanel::lastRequest().otherFileTypes, QStringList({"mlt", "kdenlive"}));
     EXPECT_TRUE(assembly.mainWindow()->statusBar()->currentMessage().contains("sudo apt install melt"));
     if (VideoRender::meltProgram().isEmpty())
         GTEST_SKIP() << "melt is not installed";

@@ -1,0 +1,169 @@
+#include "KdenliveWriter.h"
+
+#include "MltXml.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QXmlStreamWriter>
+
+#include <algorithm>
+
+namespace {
+
+// Bytes a photo takes in the project, about.
+constexpr qsizetype kBytesPerPhoto = 1200;
+
+// Kdenlive's clip ids count from 2.
+QString clipId(size_t i)
+{
+    return QString::number(i + 2);
+}
+
+QString producerId(size_t i)
+{
+    return QStringLiteral("photo%1").arg(i + 1);
+}
+
+void writeEntry(QXmlStreamWriter &xml, size_t i, int64_t length)
+{
+    xml.writeStartElement(QStringLiteral("entry"));
+    xml.writeAttribute(QStringLiteral("producer"), producerId(i));
+    xml.writeAttribute(QStringLiteral("in"), frames(0));
+    xml.writeAttribute(QStringLiteral("out"), frames(length - 1));
+    writeProperty(xml, QStringLiteral("kdenlive:id"), clipId(i));
+    xml.writeEndElement();
+}
+
+} // namespace
+
+QString kdenliveLumaFolder()
+{
+    return QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("kdenlive/lumas/HD"),
+                                  QStandardPaths::LocateDirectory);
+}
+
+QByteArray kdenliveProjectXml(const Timeline &timeline, const QString &lumaFolder)
+{
+    const std::vector<Timeline::Photo> &photos = timeline.photos;
+    const int64_t T = timeline.timing.transition, total = timeline.timing.total;
+    const bool transitions = timeline.hasTransitions();
+    const int tracks = transitions ? 2 : 1;
+    // Kdenlive shows only luma maps that are files; MLT's built-in maps
+    // render the same without them.
+    const auto map = [&](const char *file, const char *builtIn) {
+        return lumaFolder.isNull() ? QString::fromLatin1(builtIn) : QDir(lumaFolder).filePath(QLatin1String(file));
+    };
+    const QString luma = timeline.style == Timeline::Transition::Wipe ? map("linear_x.pgm", "%luma01.pgm")
+        : timeline.style == Timeline::Transition::Iris                ? map("radial.pgm", "%luma16.pgm")
+                                                                      : QString();
+
+    return writtenXml(8192 + qsizetype(photos.size()) * kBytesPerPhoto, [&](QXmlStreamWriter &xml) {
+        xml.writeStartElement(QStringLiteral("mlt"));
+        xml.writeAttribute(QStringLiteral("LC_NUMERIC"), QStringLiteral("C"));
+        xml.writeAttribute(QStringLiteral("title"), xmlText(timeline.title));
+        xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("main_bin"));
+        writeProfile(xml, timeline);
+
+        // Kdenlive reads these properties as elements.
+        for (size_t i = 0; i < photos.size(); ++i) {
+            xml.writeStartElement(QStringLiteral("producer"));
+            xml.writeAttribute(QStringLiteral("id"), producerId(i));
+            xml.writeAttribute(QStringLiteral("in"), frames(0));
+            xml.writeAttribute(QStringLiteral("out"), frames(photos[i].length - 1));
+            writeProperty(xml, QStringLiteral("length"), frames(photos[i].length));
+            writeProperty(xml, QStringLiteral("eof"), QStringLiteral("pause"));
+            writeProperty(xml, QStringLiteral("resource"), xmlText(photos[i].path));
+            writeProperty(xml, QStringLiteral("mlt_service"), QStringLiteral("qimage"));
+            writeProperty(xml, QStringLiteral("kdenlive:id"), clipId(i));
+            writeProperty(xml, QStringLiteral("kdenlive:clipname"), xmlText(photos[i].name));
+            xml.writeEndElement();
+        }
+
+        // The bin: without it Kdenlive drops every clip of the timeline.
+        xml.writeStartElement(QStringLiteral("playlist"));
+        xml.writeAttribute(QStringLiteral("id"), QStringLiteral("main_bin"));
+        writeProperty(xml, QStringLiteral("kdenlive:docproperties.version"), QStringLiteral("1.04"));
+        writeProperty(xml, QStringLiteral("kdenlive:docproperties.activeTrack"), QStringLiteral("0"));
+        writeProperty(xml, QStringLiteral("xml_retain"), QStringLiteral("1"));
+        for (size_t i = 0; i < photos.size(); ++i) {
+            xml.writeEmptyElement(QStringLiteral("entry"));
+            xml.writeAttribute(QStringLiteral("producer"), producerId(i));
+            xml.writeAttribute(QStringLiteral("in"), frames(0));
+            xml.writeAttribute(QStringLiteral("out"), frames(photos[i].length - 1));
+        }
+        xml.writeEndElement();
+
+        // Kdenlive's black track, as long as the timeline (a tractor takes
+        // the length of its longest track).
+        xml.writeStartElement(QStringLiteral("producer"));
+        xml.writeAttribute(QStringLiteral("id"), QStringLiteral("black_track"));
+        xml.writeAttribute(QStringLiteral("in"), frames(0));
+        xml.writeAttribute(QStringLiteral("out"), frames(std::max<int64_t>(total, 1) - 1));
+        writeProperty(xml, QStringLiteral("length"), QStringLiteral("2147483647"));
+        writeProperty(xml, QStringLiteral("eof"), QStringLiteral("continue"));
+        writeProperty(xml, QStringLiteral("resource"), QStringLiteral("black"));
+        writeProperty(xml, QStringLiteral("mlt_service"), QStringLiteral("color"));
+        writeProperty(xml, QStringLiteral("set.test_audio"), QStringLiteral("0"));
+        xml.writeEndElement();
+
+        // The video track's two playlists, the photos alternating between
+        // them, each photo's blank before it.
+        for (int track = 0; track < tracks; ++track) {
+            xml.writeStartElement(QStringLiteral("playlist"));
+            xml.writeAttribute(QStringLiteral("id"), QStringLiteral("playlist%1").arg(track + 1));
+            int64_t end = 0;
+            for (size_t i = size_t(track); i < photos.size(); i += size_t(tracks)) {
+                if (photos[i].start > end) {
+                    xml.writeEmptyElement(QStringLiteral("blank"));
+                    xml.writeAttribute(QStringLiteral("length"), frames(photos[i].start - end));
+                }
+                writeEntry(xml, i, photos[i].length);
+                end = photos[i].start + photos[i].length;
+            }
+            xml.writeEndElement();
+        }
+
+        xml.writeStartElement(QStringLiteral("tractor"));
+        xml.writeAttribute(QStringLiteral("id"), QStringLiteral("track1"));
+        for (int track = 0; track < tracks; ++track) {
+            xml.writeEmptyElement(QStringLiteral("track"));
+            xml.writeAttribute(QStringLiteral("hide"), QStringLiteral("audio"));
+            xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("playlist%1").arg(track + 1));
+        }
+        // The mix after photo k runs from the first playlist to the second
+        // when photo k is on the first, and reversed when it is on the
+        // second, its map inverted, so that it always goes from photo k to
+        // photo k + 1. Kdenlive keeps the cut in its middle.
+        for (size_t k = 0; transitions && k + 1 < photos.size(); ++k) {
+            xml.writeStartElement(QStringLiteral("transition"));
+            xml.writeAttribute(QStringLiteral("id"), QStringLiteral("mix%1").arg(k + 1));
+            xml.writeAttribute(QStringLiteral("in"), frames(timeline.transitionStart(k)));
+            xml.writeAttribute(QStringLiteral("out"), frames(timeline.transitionStart(k) + T - 1));
+            writeProperty(xml, QStringLiteral("a_track"), QStringLiteral("0"));
+            writeProperty(xml, QStringLiteral("b_track"), QStringLiteral("1"));
+            writeProperty(xml, QStringLiteral("mlt_service"), QStringLiteral("luma"));
+            writeProperty(xml, QStringLiteral("kdenlive_id"), QStringLiteral("luma"));
+            writeProperty(xml, QStringLiteral("kdenlive:mixcut"), frames(T / 2));
+            writeProperty(xml, QStringLiteral("resource"), xmlText(luma));
+            writeProperty(xml, QStringLiteral("reverse"), k % 2 ? QStringLiteral("1") : QStringLiteral("0"));
+            writeProperty(xml, QStringLiteral("invert"), k % 2 && !luma.isEmpty() ? QStringLiteral("1") : QStringLiteral("0"));
+            writeProperty(xml, QStringLiteral("alpha_over"), QStringLiteral("1"));
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+
+        xml.writeStartElement(QStringLiteral("tractor"));
+        xml.writeAttribute(QStringLiteral("id"), QStringLiteral("slideshow"));
+        if (!photos.empty()) {
+            xml.writeAttribute(QStringLiteral("in"), frames(0));
+            xml.writeAttribute(QStringLiteral("out"), frames(total - 1));
+        }
+        for (const char *track : {"black_track", "track1"}) {
+            xml.writeEmptyElement(QStringLiteral("track"));
+            xml.writeAttribute(QStringLiteral("producer"), QLatin1String(track));
+        }
+        xml.writeEndElement(); // tractor
+        xml.writeEndElement(); // mlt
+    });
+}
