@@ -25,13 +25,33 @@ QString producerId(size_t i)
     return QStringLiteral("photo%1").arg(i + 1);
 }
 
-void writeEntry(QXmlStreamWriter &xml, size_t i, int64_t length)
+// A clip of the timeline: its entry with its Kdenlive clip id, and the
+// filters Kdenlive shows as its effects.
+void writePhotoEntry(QXmlStreamWriter &xml, const Timeline &timeline, size_t i)
 {
     xml.writeStartElement(QStringLiteral("entry"));
     xml.writeAttribute(QStringLiteral("producer"), producerId(i));
     xml.writeAttribute(QStringLiteral("in"), frames(0));
-    xml.writeAttribute(QStringLiteral("out"), frames(length - 1));
+    xml.writeAttribute(QStringLiteral("out"), frames(timeline.photos[i].length - 1));
     writeProperty(xml, QStringLiteral("kdenlive:id"), clipId(i));
+    writePhotoFilters(xml, Editor::Kdenlive, timeline, i);
+    xml.writeEndElement();
+}
+
+// A still-image or sound clip of the bin.
+void writeProducer(QXmlStreamWriter &xml, const QString &id, int64_t length, const QString &resource,
+                   const char *service, const QString &clipId, const QString &name)
+{
+    xml.writeStartElement(QStringLiteral("producer"));
+    xml.writeAttribute(QStringLiteral("id"), id);
+    xml.writeAttribute(QStringLiteral("in"), frames(0));
+    xml.writeAttribute(QStringLiteral("out"), frames(length - 1));
+    writeProperty(xml, QStringLiteral("length"), frames(length));
+    writeProperty(xml, QStringLiteral("eof"), QStringLiteral("pause"));
+    writeProperty(xml, QStringLiteral("resource"), xmlText(resource));
+    writeProperty(xml, QStringLiteral("mlt_service"), QLatin1String(service));
+    writeProperty(xml, QStringLiteral("kdenlive:id"), clipId);
+    writeProperty(xml, QStringLiteral("kdenlive:clipname"), xmlText(name));
     xml.writeEndElement();
 }
 
@@ -66,19 +86,13 @@ QByteArray kdenliveProjectXml(const Timeline &timeline, const QString &lumaFolde
         writeProfile(xml, timeline);
 
         // Kdenlive reads these properties as elements.
-        for (size_t i = 0; i < photos.size(); ++i) {
-            xml.writeStartElement(QStringLiteral("producer"));
-            xml.writeAttribute(QStringLiteral("id"), producerId(i));
-            xml.writeAttribute(QStringLiteral("in"), frames(0));
-            xml.writeAttribute(QStringLiteral("out"), frames(photos[i].length - 1));
-            writeProperty(xml, QStringLiteral("length"), frames(photos[i].length));
-            writeProperty(xml, QStringLiteral("eof"), QStringLiteral("pause"));
-            writeProperty(xml, QStringLiteral("resource"), xmlText(photos[i].path));
-            writeProperty(xml, QStringLiteral("mlt_service"), QStringLiteral("qimage"));
-            writeProperty(xml, QStringLiteral("kdenlive:id"), clipId(i));
-            writeProperty(xml, QStringLiteral("kdenlive:clipname"), xmlText(photos[i].name));
-            xml.writeEndElement();
-        }
+        for (size_t i = 0; i < photos.size(); ++i)
+            writeProducer(xml, producerId(i), photos[i].length, photos[i].path, "qimage", clipId(i), photos[i].name);
+        const bool music = timeline.music && !photos.empty();
+        const int64_t play = music ? timeline.music->playFrames : 0;
+        if (music)
+            writeProducer(xml, QStringLiteral("music"), play, timeline.music->path, "avformat", clipId(photos.size()),
+                          QFileInfo(timeline.music->path).fileName());
 
         // The bin: without it Kdenlive drops every clip of the timeline.
         xml.writeStartElement(QStringLiteral("playlist"));
@@ -86,11 +100,13 @@ QByteArray kdenliveProjectXml(const Timeline &timeline, const QString &lumaFolde
         writeProperty(xml, QStringLiteral("kdenlive:docproperties.version"), QStringLiteral("1.04"));
         writeProperty(xml, QStringLiteral("kdenlive:docproperties.activeTrack"), QStringLiteral("0"));
         writeProperty(xml, QStringLiteral("xml_retain"), QStringLiteral("1"));
-        for (size_t i = 0; i < photos.size(); ++i) {
+        for (size_t i = 0; i <= photos.size(); ++i) {
+            if (i == photos.size() && !music)
+                break;
             xml.writeEmptyElement(QStringLiteral("entry"));
-            xml.writeAttribute(QStringLiteral("producer"), producerId(i));
+            xml.writeAttribute(QStringLiteral("producer"), i < photos.size() ? producerId(i) : QStringLiteral("music"));
             xml.writeAttribute(QStringLiteral("in"), frames(0));
-            xml.writeAttribute(QStringLiteral("out"), frames(photos[i].length - 1));
+            xml.writeAttribute(QStringLiteral("out"), frames((i < photos.size() ? photos[i].length : play) - 1));
         }
         xml.writeEndElement();
 
@@ -118,7 +134,7 @@ QByteArray kdenliveProjectXml(const Timeline &timeline, const QString &lumaFolde
                     xml.writeEmptyElement(QStringLiteral("blank"));
                     xml.writeAttribute(QStringLiteral("length"), frames(photos[i].start - end));
                 }
-                writeEntry(xml, i, photos[i].length);
+                writePhotoEntry(xml, timeline, i);
                 end = photos[i].start + photos[i].length;
             }
             xml.writeEndElement();
@@ -153,16 +169,54 @@ QByteArray kdenliveProjectXml(const Timeline &timeline, const QString &lumaFolde
         }
         xml.writeEndElement();
 
+        // The music's audio track: the file again and again from the first
+        // frame to the last, fading in on the first play and out at the end.
+        if (music) {
+            xml.writeStartElement(QStringLiteral("playlist"));
+            xml.writeAttribute(QStringLiteral("id"), QStringLiteral("soundtrack"));
+            writeProperty(xml, QStringLiteral("kdenlive:audio_track"), QStringLiteral("1"));
+            const int64_t fadeIn = std::min(timeline.music->fadeIn, total), fadeOut = std::min(timeline.music->fadeOut, total);
+            for (int64_t at = 0; at < total; at += play) {
+                const int64_t length = std::min(play, total - at);
+                xml.writeStartElement(QStringLiteral("entry"));
+                xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("music"));
+                xml.writeAttribute(QStringLiteral("in"), frames(0));
+                xml.writeAttribute(QStringLiteral("out"), frames(length - 1));
+                writeProperty(xml, QStringLiteral("kdenlive:id"), clipId(photos.size()));
+                if (at == 0)
+                    writeFadeIn(xml, Editor::Kdenlive, std::min(fadeIn, length));
+                if (at + length == total)
+                    writeFadeOut(xml, Editor::Kdenlive, std::max<int64_t>(0, length - fadeOut), std::min(fadeOut, length));
+                xml.writeEndElement();
+            }
+            xml.writeEndElement();
+            xml.writeStartElement(QStringLiteral("tractor"));
+            xml.writeAttribute(QStringLiteral("id"), QStringLiteral("audio1"));
+            writeProperty(xml, QStringLiteral("kdenlive:audio_track"), QStringLiteral("1"));
+            xml.writeEmptyElement(QStringLiteral("track"));
+            xml.writeAttribute(QStringLiteral("hide"), QStringLiteral("video"));
+            xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("soundtrack"));
+            xml.writeEndElement();
+        }
+
         xml.writeStartElement(QStringLiteral("tractor"));
         xml.writeAttribute(QStringLiteral("id"), QStringLiteral("slideshow"));
         if (!photos.empty()) {
             xml.writeAttribute(QStringLiteral("in"), frames(0));
             xml.writeAttribute(QStringLiteral("out"), frames(total - 1));
         }
-        for (const char *track : {"black_track", "track1"}) {
+        // Kdenlive lists the audio tracks below the video ones.
+        xml.writeEmptyElement(QStringLiteral("track"));
+        xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("black_track"));
+        if (music) {
             xml.writeEmptyElement(QStringLiteral("track"));
-            xml.writeAttribute(QStringLiteral("producer"), QLatin1String(track));
+            xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("audio1"));
+            xml.writeAttribute(QStringLiteral("hide"), QStringLiteral("video"));
         }
+        xml.writeEmptyElement(QStringLiteral("track"));
+        xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("track1"));
+        if (music)
+            writeAudioMix(xml, 1);
         xml.writeEndElement(); // tractor
         xml.writeEndElement(); // mlt
     });

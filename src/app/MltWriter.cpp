@@ -4,6 +4,8 @@
 
 #include <QXmlStreamWriter>
 
+#include <algorithm>
+
 namespace {
 
 // Bytes a photo takes in the project, about.
@@ -82,6 +84,7 @@ QByteArray shotcutProjectXml(const Timeline &timeline)
             xml.writeAttribute(QStringLiteral("resource"), xmlText(photos[i].path));
             if (!photos[i].name.isEmpty())
                 writeProperty(xml, QStringLiteral("shotcut:caption"), xmlText(photos[i].name));
+            writePhotoFilters(xml, Editor::Shotcut, timeline, i);
             xml.writeEndElement();
         }
 
@@ -118,6 +121,29 @@ QByteArray shotcutProjectXml(const Timeline &timeline)
         }
         xml.writeEndElement();
 
+        // The music's track: the file from the first frame, again and again
+        // until the last, fading in and out.
+        const bool music = timeline.music && !photos.empty();
+        if (music) {
+            const int64_t play = timeline.music->playFrames;
+            xml.writeEmptyElement(QStringLiteral("producer"));
+            xml.writeAttribute(QStringLiteral("id"), QStringLiteral("music"));
+            xml.writeAttribute(QStringLiteral("in"), frames(0));
+            xml.writeAttribute(QStringLiteral("out"), frames(play - 1));
+            xml.writeAttribute(QStringLiteral("length"), frames(play));
+            xml.writeAttribute(QStringLiteral("resource"), xmlText(timeline.music->path));
+            xml.writeStartElement(QStringLiteral("playlist"));
+            xml.writeAttribute(QStringLiteral("id"), QStringLiteral("soundtrack"));
+            writeProperty(xml, QStringLiteral("shotcut:audio"), QStringLiteral("1"));
+            writeProperty(xml, QStringLiteral("shotcut:name"), QStringLiteral("A1"));
+            for (int64_t at = 0; at < total; at += play)
+                writeUse(xml, QStringLiteral("entry"), QStringLiteral("music"), 0, std::min(play, total - at) - 1);
+            const int64_t fadeIn = std::min(timeline.music->fadeIn, total), fadeOut = std::min(timeline.music->fadeOut, total);
+            writeFadeIn(xml, Editor::Shotcut, fadeIn);
+            writeFadeOut(xml, Editor::Shotcut, total - fadeOut, fadeOut);
+            xml.writeEndElement();
+        }
+
         xml.writeStartElement(QStringLiteral("tractor"));
         xml.writeAttribute(QStringLiteral("id"), QStringLiteral("slideshow"));
         if (!photos.empty()) {
@@ -128,6 +154,12 @@ QByteArray shotcutProjectXml(const Timeline &timeline)
         for (const char *track : {"background", "photos"}) {
             xml.writeEmptyElement(QStringLiteral("track"));
             xml.writeAttribute(QStringLiteral("producer"), QLatin1String(track));
+        }
+        if (music) {
+            xml.writeEmptyElement(QStringLiteral("track"));
+            xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("soundtrack"));
+            xml.writeAttribute(QStringLiteral("hide"), QStringLiteral("video"));
+            writeAudioMix(xml, 2);
         }
         xml.writeEndElement(); // tractor
         xml.writeEndElement(); // mlt

@@ -34,8 +34,10 @@ QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder,
                               std::optional<rvWindow::FrameRate> rate = std::nullopt);
 QByteArray shotcutProjectXml(const Timeline &timeline);
 
-// A project and the frames its timeline holds.
+// A project and the frames its timeline holds; or why there is none.
 struct MltProject {
     QByteArray xml;
     int64_t frames = 0;
+    QStringList notes; // what the video settings changed (Timeline::notes)
+    QString failure;   // a one-line reason (music that cannot be read); null with a project
 };

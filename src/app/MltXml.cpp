@@ -115,3 +115,134 @@ void writeProperty(QXmlStreamWriter &xml, const QString &name, const QString &va
     xml.writeCharacters(value);
     xml.writeEndElement();
 }
+
+namespace {
+
+const QString kFilter = QStringLiteral("filter");
+
+// A filter element, started: its service and how the editor knows it.
+void startFilter(QXmlStreamWriter &xml, Editor editor, const char *service, const char *shotcutName,
+                 const char *kdenliveName)
+{
+    xml.writeStartElement(kFilter);
+    xml.writeAttribute(QStringLiteral("mlt_service"), QLatin1String(service));
+    if (editor == Editor::Shotcut && shotcutName)
+        writeProperty(xml, QStringLiteral("shotcut:filter"), QLatin1String(shotcutName));
+    if (editor == Editor::Kdenlive && kdenliveName)
+        writeProperty(xml, QStringLiteral("kdenlive_id"), QLatin1String(kdenliveName));
+}
+
+QString rectText(const Timeline::Rect &r)
+{
+    return QStringLiteral("%1 %2 %3 %4 1").arg(r.x, 0, 'f', 3).arg(r.y, 0, 'f', 3).arg(r.w, 0, 'f', 3).arg(r.h, 0, 'f', 3);
+}
+
+// Text drawn over the picture by MLT's dynamictext (which Shotcut calls Text:
+// Simple and Kdenlive Dynamic Text): white with a dark outline, centred in
+// the rectangle; with fadeOut frames, fading out over the last of them.
+void writeText(QXmlStreamWriter &xml, Editor editor, const QString &text, int size, const Timeline::Rect &rect,
+               const char *verticalAlign, int64_t frames, int64_t fadeOut)
+{
+    startFilter(xml, editor, "dynamictext", "dynamicText", "dynamictext");
+    if (frames > 0) {
+        xml.writeAttribute(QStringLiteral("in"), QStringLiteral("0"));
+        xml.writeAttribute(QStringLiteral("out"), QString::number(frames - 1));
+    }
+    // "#" opens a keyword ("#timecode#") unless escaped.
+    writeProperty(xml, QStringLiteral("argument"), xmlText(text).replace(QLatin1Char('#'), QStringLiteral("\\#")));
+    writeProperty(xml, QStringLiteral("geometry"), rectText(rect));
+    writeProperty(xml, QStringLiteral("family"), QStringLiteral("DejaVu Sans"));
+    writeProperty(xml, QStringLiteral("size"), QString::number(size));
+    writeProperty(xml, QStringLiteral("weight"), QStringLiteral("600"));
+    const auto colour = [&](const char *opaque, const char *clear) {
+        if (fadeOut <= 0)
+            return QString::fromLatin1(opaque);
+        return QStringLiteral("0=%1;%2=%1;%3=%4")
+            .arg(QLatin1String(opaque))
+            .arg(frames - fadeOut)
+            .arg(frames - 1)
+            .arg(QLatin1String(clear));
+    };
+    writeProperty(xml, QStringLiteral("fgcolour"), colour("0xffffffff", "0xffffff00"));
+    writeProperty(xml, QStringLiteral("olcolour"), colour("0x000000d0", "0x00000000"));
+    writeProperty(xml, QStringLiteral("bgcolour"), QStringLiteral("0x00000000"));
+    writeProperty(xml, QStringLiteral("outline"), QString::number(std::max(1, size / 12)));
+    writeProperty(xml, QStringLiteral("pad"), QString::number(size / 4));
+    writeProperty(xml, QStringLiteral("halign"), QStringLiteral("centre"));
+    writeProperty(xml, QStringLiteral("valign"), QLatin1String(verticalAlign));
+    xml.writeEndElement();
+}
+
+} // namespace
+
+void writePhotoFilters(QXmlStreamWriter &xml, Editor editor, const Timeline &timeline, size_t i)
+{
+    const Timeline::Photo &photo = timeline.photos[i];
+    const double W = timeline.width, H = timeline.height;
+    if (timeline.fill) {
+        // The picture cropped at its centre to the frame's shape: it covers
+        // the frame.
+        startFilter(xml, editor, "crop", nullptr, "crop");
+        writeProperty(xml, QStringLiteral("center"), QStringLiteral("1"));
+        writeProperty(xml, QStringLiteral("use_profile"), QStringLiteral("1"));
+        xml.writeEndElement();
+    }
+    if (photo.motion) {
+        // MLT's affine filter (Shotcut's Size, Position & Rotate, Kdenlive's
+        // Position and Zoom): the frame scaled into the rectangle, keyframed
+        // at the photo's first and last frame and interpolated between.
+        startFilter(xml, editor, "affine", "affineSizePosition", "pan_zoom");
+        writeProperty(xml, QStringLiteral("transition.rect"),
+                      QStringLiteral("0=%1;%2=%3").arg(rectText(photo.motion->first)).arg(photo.length - 1).arg(rectText(photo.motion->second)));
+        writeProperty(xml, QStringLiteral("transition.fill"), QStringLiteral("1"));
+        writeProperty(xml, QStringLiteral("transition.distort"), QStringLiteral("0"));
+        writeProperty(xml, QStringLiteral("transition.halign"), QStringLiteral("center"));
+        writeProperty(xml, QStringLiteral("transition.valign"), QStringLiteral("middle"));
+        writeProperty(xml, QStringLiteral("transition.threads"), QStringLiteral("0"));
+        writeProperty(xml, QStringLiteral("background"), QStringLiteral("color:#00000000"));
+        xml.writeEndElement();
+    }
+    if (!photo.caption.isEmpty())
+        writeText(xml, editor, photo.caption, timeline.captionSize(), {W * 0.05, H * 0.7, W * 0.9, H * 0.27}, "bottom", 0, 0);
+    if (i == 0 && timeline.titleCard)
+        writeText(xml, editor, timeline.titleCard->text, timeline.titleSize(), {W * 0.05, H * 0.3, W * 0.9, H * 0.4},
+                  "middle", timeline.titleCard->frames, timeline.titleCard->fade);
+}
+
+void writeFadeIn(QXmlStreamWriter &xml, Editor editor, int64_t frames)
+{
+    startFilter(xml, editor, "volume", "fadeInVolume", "fadein");
+    xml.writeAttribute(QStringLiteral("in"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("out"), QString::number(frames - 1));
+    if (editor == Editor::Shotcut) {
+        writeProperty(xml, QStringLiteral("level"), QStringLiteral("0=-60;%1=0").arg(frames - 1));
+    } else {
+        writeProperty(xml, QStringLiteral("gain"), QStringLiteral("0"));
+        writeProperty(xml, QStringLiteral("end"), QStringLiteral("1"));
+    }
+    xml.writeEndElement();
+}
+
+void writeFadeOut(QXmlStreamWriter &xml, Editor editor, int64_t from, int64_t frames)
+{
+    startFilter(xml, editor, "volume", "fadeOutVolume", "fadeout");
+    xml.writeAttribute(QStringLiteral("in"), QString::number(from));
+    xml.writeAttribute(QStringLiteral("out"), QString::number(from + frames - 1));
+    if (editor == Editor::Shotcut) {
+        writeProperty(xml, QStringLiteral("level"), QStringLiteral("0=0;%1=-60").arg(frames - 1));
+    } else {
+        writeProperty(xml, QStringLiteral("gain"), QStringLiteral("1"));
+        writeProperty(xml, QStringLiteral("end"), QStringLiteral("0"));
+    }
+    xml.writeEndElement();
+}
+
+void writeAudioMix(QXmlStreamWriter &xml, int track)
+{
+    xml.writeEmptyElement(QStringLiteral("transition"));
+    xml.writeAttribute(QStringLiteral("mlt_service"), QStringLiteral("mix"));
+    xml.writeAttribute(QStringLiteral("a_track"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("b_track"), QString::number(track));
+    xml.writeAttribute(QStringLiteral("always_active"), QStringLiteral("1"));
+    xml.writeAttribute(QStringLiteral("sum"), QStringLiteral("1"));
+}

@@ -29,6 +29,26 @@ void writeProfile(QXmlStreamWriter &xml, const Timeline &timeline);
 // the properties the editors look for as elements.
 void writeProperty(QXmlStreamWriter &xml, const QString &name, const QString &value);
 
+// The editors whose own filters the projects use, each marked the way the
+// editor recognises it ("shotcut:filter", "kdenlive_id"), so that it shows
+// them as its own editable filters.
+enum class Editor { Shotcut, Kdenlive };
+
+// The photo's filters, inside its producer (Shotcut) or its track entry
+// (Kdenlive), in the order they apply: the crop that makes it fill the frame,
+// its pan and zoom, its caption; and the title card over the first photo.
+void writePhotoFilters(QXmlStreamWriter &xml, Editor editor, const Timeline &timeline, size_t photo);
+
+// The music's fade in over its first frames and out over the timeline's
+// last, as filters of the track (Shotcut) or of the first and last entry
+// (Kdenlive), positions counted from where the filter is attached.
+void writeFadeIn(QXmlStreamWriter &xml, Editor editor, int64_t frames);
+void writeFadeOut(QXmlStreamWriter &xml, Editor editor, int64_t from, int64_t frames);
+
+// The transition that mixes the sound of a track into the one below (the
+// photos have none of their own).
+void writeAudioMix(QXmlStreamWriter &xml, int track);
+
 // A frame count or position as an attribute's text.
 inline QString frames(int64_t n)
 {

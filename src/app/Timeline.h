@@ -1,9 +1,11 @@
 #pragma once
 
 #include "Value.h"
+#include "VideoSettings.h"
 #include "rvWindow.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -32,12 +34,31 @@ MltTiming mltTiming(int32_t photoDuration, int32_t transDuration, int64_t photos
 
 struct Timeline {
     enum class Transition { Dissolve, Wipe, Iris };
+    // A rectangle in the frame's pixels.
+    struct Rect {
+        double x = 0, y = 0, w = 0, h = 0;
+    };
     struct Photo {
         QString path;      // the image file, a leading "~" written out
         QString name;      // the slide's name
         int64_t start = 0; // its first frame, the transition into it included
         int64_t lead = 0;  // frames of the transition into it; 0 for the first
         int64_t length = 0; // the transition in, its own frames, the transition out
+        QString caption;   // its text in the lower part of the frame; empty: none
+        // Pan and zoom: where the frame's picture is scaled and moved to at
+        // the photo's first and at its last frame, between them in a
+        // straight line; none: it stands still.
+        std::optional<std::pair<Rect, Rect>> motion;
+    };
+    struct Music {
+        QString path;
+        int64_t playFrames = 0; // one play of the file
+        int64_t fadeIn = 0, fadeOut = 0;
+    };
+    struct TitleCard {
+        QString text;
+        int64_t frames = 0; // over the first photo from the first frame
+        int64_t fade = 0;   // the last of those fading out
     };
 
     QString title;
@@ -47,6 +68,16 @@ struct Timeline {
     MltTiming timing;
     Transition style = Transition::Dissolve;
     std::vector<Photo> photos;
+    bool fill = false; // each photo covers the frame, cropped at its centre (else: fitted, with bars)
+    std::optional<Music> music;
+    std::optional<TitleCard> titleCard;
+    // What the video settings changed that a person should hear of: the
+    // shuffle's seed, music too short to fit.
+    QStringList notes;
+
+    // The text sizes, in pixels: in proportion to the frame's height.
+    int captionSize() const;
+    int titleSize() const;
 
     // Whether consecutive photos overlap for a transition (else: cuts).
     bool hasTransitions() const { return timing.transition > 0 && photos.size() > 1; }
@@ -57,6 +88,18 @@ struct Timeline {
 // The timeline of a slideshow document (as rvController builds it: "sequence"
 // settings and "slides" with "path"), at the frame rate given (the window's
 // choice), or without one at the document's timebase, NTSC's 1000/1001 of it
-// when its flag is "TRUE". Any document, however odd its values, gives one.
+// when its flag is "TRUE", with the video settings (the music's length, in
+// seconds, given when there is music). Any document, however odd its values,
+// gives one.
 Timeline slideshowTimeline(const Value &document, const QString &homeFolder,
-                           std::optional<rvWindow::FrameRate> rate = std::nullopt);
+                           std::optional<rvWindow::FrameRate> rate = std::nullopt,
+                           const VideoSettings &video = VideoSettings(),
+                           std::optional<double> musicSeconds = std::nullopt);
+
+// The photos' order for a shuffle seed: a permutation of 0 to count - 1, the
+// same for the same seed on every machine.
+std::vector<size_t> shuffledOrder(size_t count, uint64_t seed);
+
+// A caption laid out for the frame: at most two lines of at most the given
+// characters, split between words, the rest cut short with "…".
+QString captionLines(const QString &text, int charactersPerLine);

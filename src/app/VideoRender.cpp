@@ -81,12 +81,10 @@ QString VideoRender::meltMissingReason()
     return QStringLiteral("videos are rendered by melt, which is not installed (sudo apt install melt)");
 }
 
-QStringList VideoRender::consumerArguments(const QString &file, OutputFormat format, VideoQuality quality)
+QStringList VideoRender::consumerArguments(const QString &file, OutputFormat format, VideoQuality quality, bool sound)
 {
     const int step = int(quality);
-    QStringList arguments{QStringLiteral("-consumer"), QStringLiteral("avformat:") + file,
-                          // No sound until the slideshow has music.
-                          QStringLiteral("an=1"), QStringLiteral("pix_fmt=yuv420p"),
+    QStringList arguments{QStringLiteral("-consumer"), QStringLiteral("avformat:") + file, QStringLiteral("pix_fmt=yuv420p"),
                           // Frames made on several threads, none ever dropped.
                           QStringLiteral("real_time=-%1").arg(std::max(1, QThread::idealThreadCount()))};
     if (format == OutputFormat::WebM) {
@@ -104,6 +102,13 @@ QStringList VideoRender::consumerArguments(const QString &file, OutputFormat for
         arguments << QStringLiteral("f=mp4") << QStringLiteral("vcodec=libx264") << QStringLiteral("movflags=+faststart")
                   << QLatin1String(preset[step]) << QLatin1String(crf[step]);
     }
+    // No sound stream without music: AAC in MP4, Opus in WebM with it.
+    if (!sound)
+        arguments << QStringLiteral("an=1");
+    else if (format == OutputFormat::WebM)
+        arguments << QStringLiteral("acodec=libopus") << QStringLiteral("ab=160k") << QStringLiteral("ar=48000");
+    else
+        arguments << QStringLiteral("acodec=aac") << QStringLiteral("ab=192k") << QStringLiteral("ar=48000");
     return arguments;
 }
 
@@ -196,7 +201,7 @@ bool VideoRender::start(const QByteArray &project, int64_t frames, const QString
     m_frames = frames;
     m_video = m_workspace->filePath(QStringLiteral("video.") + fileTypeOf(format));
     m_arguments = QStringList{QStringLiteral("xml:") + projectPath, QStringLiteral("-progress")}
-        + consumerArguments(m_video, format, settings.quality);
+        + consumerArguments(m_video, format, settings.quality, !settings.music.isEmpty());
     m_process.setProgram(melt);
     m_attempts = 0;
     m_cancelled = false;

@@ -16,7 +16,7 @@ class QTemporaryDir;
 
 // One video rendered from an MLT project by melt, run as a child process (the
 // application never loads MLT itself): H.264 in MP4 or VP9 in WebM, at the
-// project's frame size and rate, without sound.
+// project's frame size and rate, with the music's sound when it has music.
 //
 // Nothing partial is ever left: melt writes into a hidden folder of its own in
 // the target's folder (".slideshow-render-XXXXXX", holding the project and the
@@ -65,8 +65,9 @@ public:
     QString failure() const { return m_failure; }
 
     // melt's arguments after the project for a format and quality: the
-    // avformat consumer writing the file with its encoder's settings.
-    static QStringList consumerArguments(const QString &file, OutputFormat format, VideoQuality quality);
+    // avformat consumer writing the file with its encoders' settings, with a
+    // sound stream or without.
+    static QStringList consumerArguments(const QString &file, OutputFormat format, VideoQuality quality, bool sound);
 
 signals:
     // The frame melt is at (0 up to frames - 1) and the frames in all.

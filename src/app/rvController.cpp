@@ -7,11 +7,14 @@
 #include "MltWriter.h"
 #include "OutputFormat.h"
 #include "Paths.h"
+#include "VideoFile.h"
 #include "SystemLog.h"
 #include "TextNumber.h"
 #include "Value.h"
 #include "VideoRender.h"
 #include "rvWindow.h"
+
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <memory>
@@ -24,6 +27,15 @@ namespace {
 Value stringMember(const QString &text)
 {
     return Value::string(text.isNull() ? QString(QLatin1String("")) : text);
+}
+
+// No project: without a window there is nothing to export, and nothing to
+// say of it beyond the failed write.
+MltProject unwritten()
+{
+    MltProject project;
+    project.failure = QStringLiteral("");
+    return project;
 }
 
 // The document's JSON text; with logText, also one log line holding it.
@@ -158,49 +170,79 @@ QByteArray rvController::createMLTDocument()
     return createMLTProject().xml;
 }
 
-MltProject rvController::createMLTProject()
+std::optional<Timeline> rvController::createTimeline(MltProject &project)
 {
     const Value document = createSlideshowDocument();
-    if (document.isNone())
-        return {};
-    const Timeline timeline = slideshowTimeline(document, homeFolder(), gWindow->frameRate());
-    return {shotcutProjectXml(timeline), timeline.timing.total};
+    if (document.isNone()) {
+        project.failure = QStringLiteral("no window to export");
+        return std::nullopt;
+    }
+    VideoSettings video = videoSettings;
+    std::optional<double> musicSeconds;
+    if (!video.music.isEmpty()) {
+        QString reason;
+        musicSeconds = audioDuration(video.music, &reason);
+        if (!musicSeconds) {
+            project.failure = reason;
+            return std::nullopt;
+        }
+    }
+    if (video.shuffle && !video.shuffleSeed)
+        video.shuffleSeed = QRandomGenerator::system()->generate64();
+    Timeline timeline = slideshowTimeline(document, homeFolder(), gWindow->frameRate(), video, musicSeconds);
+    project.frames = timeline.timing.total;
+    project.notes = timeline.notes;
+    for (const QString &note : std::as_const(project.notes))
+        systemLog(note);
+    return timeline;
 }
 
-QByteArray rvController::createKdenliveDocument()
+MltProject rvController::createMLTProject()
 {
-    const Value document = createSlideshowDocument();
-    if (document.isNone())
-        return QByteArray();
-    const Timeline timeline = slideshowTimeline(document, homeFolder(), gWindow->frameRate());
+    MltProject project;
+    if (const std::optional<Timeline> timeline = createTimeline(project))
+        project.xml = shotcutProjectXml(*timeline);
+    return project;
+}
+
+MltProject rvController::createKdenliveProject()
+{
+    MltProject project;
+    const std::optional<Timeline> timeline = createTimeline(project);
+    if (!timeline)
+        return project;
     const QString lumas = kdenliveLumaFolder();
-    if (lumas.isNull() && timeline.style != Timeline::Transition::Dissolve && timeline.hasTransitions())
+    if (lumas.isNull() && timeline->style != Timeline::Transition::Dissolve && timeline->hasTransitions())
         systemLog(QStringLiteral("Kdenlive's luma maps are not installed: the project's wipes use MLT's built-in "
                                  "maps, which Kdenlive does not list"));
-    return kdenliveProjectXml(timeline, lumas);
+    project.xml = kdenliveProjectXml(*timeline, lumas);
+    return project;
+}
+
+bool rvController::writeProjectTo(const QString &path, const MltProject &project)
+{
+    if (project.failure.isNull() && writeFileAtomically(path, project.xml))
+        return true;
+
+    toolkit::beep();
+    systemLog(QStringLiteral("Could not write document out..."));
+    if (!project.failure.isEmpty())
+        systemLog(project.failure);
+    return false;
 }
 
 bool rvController::writeKdenliveTo(const QString &path)
 {
-    if (gWindow && writeFileAtomically(path, createKdenliveDocument()))
-        return true;
-
-    toolkit::beep();
-    systemLog(QStringLiteral("Could not write document out..."));
-    return false;
+    return writeProjectTo(path, gWindow ? createKdenliveProject() : unwritten());
 }
 
 // The MLT project through the same atomic write as the JSON document. Its
-// text is UTF-8 and any document renders, so only a failed write (or no
-// window) fails: one beep, one log line, false, and the file system untouched.
+// text is UTF-8 and any document renders, so only a failed write, music
+// that cannot be read (or no window) fails: one beep, the log line (and the
+// reason), false, and the file system untouched.
 bool rvController::writeMLTTo(const QString &path)
 {
-    if (gWindow && writeFileAtomically(path, createMLTDocument()))
-        return true;
-
-    toolkit::beep();
-    systemLog(QStringLiteral("Could not write document out..."));
-    return false;
+    return writeProjectTo(path, gWindow ? createMLTProject() : unwritten());
 }
 
 bool rvController::writeVideoTo(const QString &path, OutputFormat format)
@@ -210,7 +252,9 @@ bool rvController::writeVideoTo(const QString &path, OutputFormat format)
         if (!m_render)
             m_render = std::make_unique<VideoRender>();
         const MltProject project = createMLTProject();
-        if (m_render->start(project.xml, project.frames, path, format, videoSettings, &reason)) {
+        if (!project.failure.isNull())
+            reason = project.failure;
+        else if (m_render->start(project.xml, project.frames, path, format, videoSettings, &reason)) {
             VideoRender *render = m_render.get();
             QObject::connect(render, &VideoRender::finished, render, [render](bool written) {
                 QObject::disconnect(render, &VideoRender::finished, render, nullptr);

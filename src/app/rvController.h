@@ -2,6 +2,7 @@
 
 #include "MltWriter.h"
 #include "OutputFormat.h"
+#include "Timeline.h"
 #include "Value.h"
 #include "VideoSettings.h"
 
@@ -62,12 +63,16 @@ public:
     // The MLT XML project of a freshly built slideshow document (UTF-8), at
     // the window's frame rate; not logged. Empty without a window.
     QByteArray createMLTDocument();
-    // The same project with the frames its timeline holds.
+    // The same project with the frames its timeline holds, or why there is
+    // none. The timeline's notes (the shuffle's seed, music too short to fit)
+    // go to the log.
     MltProject createMLTProject();
     // The slideshow as a Kdenlive project, from the same document and timing
-    // (UTF-8); not logged, but for one line when a wipe or an iris has to
-    // use MLT's built-in maps (Kdenlive's own are not installed).
-    QByteArray createKdenliveDocument();
+    // (UTF-8), or why there is none; logged as createMLTProject logs, and one
+    // line when a wipe or an iris has to use MLT's built-in maps (Kdenlive's
+    // own are not installed).
+    MltProject createKdenliveProject();
+    QByteArray createKdenliveDocument() { return createKdenliveProject().xml; }
     // Writes it as writeMLTTo writes the MLT project.
     bool writeKdenliveTo(const QString &path);
 
@@ -91,5 +96,13 @@ public:
     Value createSlideshowDocument();
 
 private:
+    // The timeline of a freshly built document at the window's frame rate
+    // with the video settings (a shuffle without a seed gets a new one); the
+    // project's failure is set when the music cannot be read.
+    std::optional<Timeline> createTimeline(MltProject &project);
+    // Writes a project atomically; false, after the beep and the log lines,
+    // when there is none or the write fails.
+    bool writeProjectTo(const QString &path, const MltProject &project);
+
     std::unique_ptr<VideoRender> m_render;
 };

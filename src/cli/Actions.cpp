@@ -152,23 +152,31 @@ struct Output {
     int64_t frames = 0;
 };
 
+// Its notes (the shuffle's seed, music too short to fit) go to standard
+// error.
 std::optional<Output> renderOutput(WindowRoad &road, const Command &command, QString *reason)
 {
+    road.setVideoSettings(command.video);
+    std::optional<Output> output;
     if (isVideo(command.format)) {
         MltProject project = road.mltProject();
-        return Output{std::move(project.xml), project.frames};
+        if (project.failure.isNull())
+            output = Output{std::move(project.xml), project.frames};
+        else
+            *reason = project.failure;
+    } else if (std::optional<QByteArray> bytes = road.render(command.format, command.verbose, reason)) {
+        output = Output{std::move(*bytes), 0};
     }
-    std::optional<QByteArray> bytes = road.render(command.format, command.verbose, reason);
-    if (!bytes)
-        return std::nullopt;
-    return Output{std::move(*bytes), 0};
+    for (const QString &note : road.notes())
+        writeOut(stderr, kProgram + QStringLiteral(": ") + note + QLatin1Char('\n'));
+    return output;
 }
 
 // Writes an output to its file: the document atomically, or the video rendered.
 int writeOutput(const Output &output, const QString &path, const Command &command, const QString &album)
 {
     if (isVideo(command.format))
-        return renderVideo({output.bytes, output.frames}, path, command, album);
+        return renderVideo(MltProject{output.bytes, output.frames, {}, {}}, path, command, album);
     QString reason;
     return writeFileAtomically(path, output.bytes, &reason) ? kSuccess : fail(reason);
 }

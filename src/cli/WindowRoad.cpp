@@ -117,13 +117,20 @@ std::optional<QByteArray> WindowRoad::render(OutputFormat format, bool logText, 
         return std::move(rendering.bytes);
     }
     case OutputFormat::Kdenlive:
-        return m_controller.createKdenliveDocument();
     case OutputFormat::MLT:
     case OutputFormat::MP4:
-    case OutputFormat::WebM:
+    case OutputFormat::WebM: {
         // UTF-8: paths are written as they are; the ASCII rule is the JSON
-        // file's alone. A video is rendered from this project.
-        return m_controller.createMLTDocument();
+        // file's alone. A video is rendered from the MLT project.
+        MltProject project = format == OutputFormat::Kdenlive ? m_controller.createKdenliveProject()
+                                                              : m_controller.createMLTProject();
+        m_notes = project.notes;
+        if (!project.failure.isNull()) {
+            *reason = project.failure;
+            return std::nullopt;
+        }
+        return std::move(project.xml);
+    }
     }
     *reason = QStringLiteral("unknown format");
     return std::nullopt;

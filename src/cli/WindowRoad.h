@@ -76,8 +76,19 @@ public:
     // holds text outside ASCII. The whole text is logged only with logText.
     // A video format gives the MLT project melt renders the video from.
     std::optional<QByteArray> render(OutputFormat format, bool logText, QString *reason);
-    // The chosen album's MLT project with the frames of its timeline.
-    MltProject mltProject() { return m_controller.createMLTProject(); }
+    // The chosen album's MLT project with the frames of its timeline, or why
+    // there is none.
+    MltProject mltProject()
+    {
+        MltProject project = m_controller.createMLTProject();
+        m_notes = project.notes;
+        return project;
+    }
+    // What the last project's video settings changed (the shuffle's seed,
+    // music too short to fit), for a person to read.
+    QStringList notes() const { return m_notes; }
+    // How the projects and videos look and sound.
+    void setVideoSettings(const VideoSettings &settings) { m_controller.videoSettings = settings; }
 
 private:
     toolkit::headless::TextField m_title, m_clipDuration, m_transitionDuration, m_height, m_width;
@@ -87,6 +98,7 @@ private:
     rvWindow m_window;
     rvController m_controller;
     QStringList m_log; // the lines logged so far
+    QStringList m_notes;
 };
 
 } // namespace cli
