@@ -120,11 +120,16 @@ namespace {
 
 const QString kFilter = QStringLiteral("filter");
 
-// A filter element, started: its service and how the editor knows it.
+// A filter element, started: the frames it covers (from the start of what it
+// is attached to; without them all), its service and how the editor knows it.
 void startFilter(QXmlStreamWriter &xml, Editor editor, const char *service, const char *shotcutName,
-                 const char *kdenliveName)
+                 const char *kdenliveName, int64_t in = 0, int64_t frames = 0)
 {
     xml.writeStartElement(kFilter);
+    if (frames > 0) {
+        xml.writeAttribute(QStringLiteral("in"), QString::number(in));
+        xml.writeAttribute(QStringLiteral("out"), QString::number(in + frames - 1));
+    }
     xml.writeAttribute(QStringLiteral("mlt_service"), QLatin1String(service));
     if (editor == Editor::Shotcut && shotcutName)
         writeProperty(xml, QStringLiteral("shotcut:filter"), QLatin1String(shotcutName));
@@ -143,11 +148,7 @@ QString rectText(const Timeline::Rect &r)
 void writeText(QXmlStreamWriter &xml, Editor editor, const QString &text, int size, const Timeline::Rect &rect,
                const char *verticalAlign, int64_t frames, int64_t fadeOut)
 {
-    startFilter(xml, editor, "dynamictext", "dynamicText", "dynamictext");
-    if (frames > 0) {
-        xml.writeAttribute(QStringLiteral("in"), QStringLiteral("0"));
-        xml.writeAttribute(QStringLiteral("out"), QString::number(frames - 1));
-    }
+    startFilter(xml, editor, "dynamictext", "dynamicText", "dynamictext", 0, frames);
     // "#" opens a keyword ("#timecode#") unless escaped.
     writeProperty(xml, QStringLiteral("argument"), xmlText(text).replace(QLatin1Char('#'), QStringLiteral("\\#")));
     writeProperty(xml, QStringLiteral("geometry"), rectText(rect));
@@ -163,10 +164,13 @@ void writeText(QXmlStreamWriter &xml, Editor editor, const QString &text, int si
             .arg(frames - 1)
             .arg(QLatin1String(clear));
     };
+    // White on a veil of black, so that it reads on any photo; big letters
+    // get a thin dark outline too (it is drawn over them: on small ones it
+    // would fill them).
     writeProperty(xml, QStringLiteral("fgcolour"), colour("0xffffffff", "0xffffff00"));
-    writeProperty(xml, QStringLiteral("olcolour"), colour("0x000000d0", "0x00000000"));
-    writeProperty(xml, QStringLiteral("bgcolour"), QStringLiteral("0x00000000"));
-    writeProperty(xml, QStringLiteral("outline"), QString::number(std::max(1, size / 12)));
+    writeProperty(xml, QStringLiteral("olcolour"), colour("0x000000c0", "0x00000000"));
+    writeProperty(xml, QStringLiteral("bgcolour"), colour("0x00000060", "0x00000000"));
+    writeProperty(xml, QStringLiteral("outline"), QString::number(size / 40));
     writeProperty(xml, QStringLiteral("pad"), QString::number(size / 4));
     writeProperty(xml, QStringLiteral("halign"), QStringLiteral("centre"));
     writeProperty(xml, QStringLiteral("valign"), QLatin1String(verticalAlign));
@@ -211,9 +215,7 @@ void writePhotoFilters(QXmlStreamWriter &xml, Editor editor, const Timeline &tim
 
 void writeFadeIn(QXmlStreamWriter &xml, Editor editor, int64_t frames)
 {
-    startFilter(xml, editor, "volume", "fadeInVolume", "fadein");
-    xml.writeAttribute(QStringLiteral("in"), QStringLiteral("0"));
-    xml.writeAttribute(QStringLiteral("out"), QString::number(frames - 1));
+    startFilter(xml, editor, "volume", "fadeInVolume", "fadein", 0, frames);
     if (editor == Editor::Shotcut) {
         writeProperty(xml, QStringLiteral("level"), QStringLiteral("0=-60;%1=0").arg(frames - 1));
     } else {
@@ -225,9 +227,7 @@ void writeFadeIn(QXmlStreamWriter &xml, Editor editor, int64_t frames)
 
 void writeFadeOut(QXmlStreamWriter &xml, Editor editor, int64_t from, int64_t frames)
 {
-    startFilter(xml, editor, "volume", "fadeOutVolume", "fadeout");
-    xml.writeAttribute(QStringLiteral("in"), QString::number(from));
-    xml.writeAttribute(QStringLiteral("out"), QString::number(from + frames - 1));
+    startFilter(xml, editor, "volume", "fadeOutVolume", "fadeout", from, frames);
     if (editor == Editor::Shotcut) {
         writeProperty(xml, QStringLiteral("level"), QStringLiteral("0=0;%1=-60").arg(frames - 1));
     } else {

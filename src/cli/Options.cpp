@@ -25,7 +25,7 @@ QString formatNames(const QString &prefix = QString())
 }
 
 // The groups --help prints the options in.
-enum class Group { Actions, Options, Settings };
+enum class Group { Actions, Options, Settings, Video };
 
 // The actions an option applies to, as a set of bits.
 constexpr unsigned bit(Action action) { return 1U << unsigned(action); }
@@ -84,9 +84,22 @@ const std::vector<OptionEntry> &optionEntries()
         {Settings, {"width"}, "N", "the frame width in pixels (default " + Layout::width() + ")", {}, kExporting},
         {Settings, {"height"}, "N", "the frame height in pixels (default " + Layout::height() + ")", {}, kExporting},
         {Settings, {"title"}, "TEXT", "the slideshow's title (default: the album's name)", {}, kExporting},
-        {Settings, {"quality"}, "QUALITY",
+        {Video, {"quality"}, "QUALITY",
          "a video's quality: " + videoQualityNames().join(QStringLiteral(", ")) + " (default " +
              nameOf(VideoSettings().quality) + "); the larger file, the longer render", {}, kExporting},
+        {Video, {"motion"}, "MOTION",
+         "none (default), or pan-zoom: each photo zooms slowly in or out while it drifts", {}, kExporting},
+        {Video, {"framing"}, "FRAMING", "fit (default): the whole photo, with bars; fill: it covers the frame, "
+         "cropped at its centre", {}, kExporting},
+        {Video, {"music"}, "FILE", "a soundtrack (MP3, OGG, FLAC, WAV, M4A...): from the first frame, looped, "
+         "faded in over 1 s and out over the last 3 s", {}, kExporting},
+        {Video, {"fit-to-music"}, {}, "instead of looping it, make the photos last so that the slideshow ends "
+         "with the music's first play (at least 1 s a photo)", {}, kExporting},
+        {Video, {"captions"}, {}, "each photo's caption (or file name) in the lower part of the frame", {},
+         kExporting},
+        {Video, {"title-card"}, {}, "the title over the first photo for its first 3 seconds", {}, kExporting},
+        {Video, {"shuffle"}, "[SEED]", "the photos in a shuffled order, the same for the same seed; without one "
+         "a new seed, printed on standard error", {}, kExporting},
     };
     return entries;
 }
@@ -119,7 +132,9 @@ QString helpLine(const OptionEntry &entry)
     const QString longName = entry.names.last();
     left += entry.names.size() > 1 ? QStringLiteral("-%1, ").arg(entry.names.first()) : QStringLiteral("    ");
     left += QStringLiteral("--") + longName;
-    if (!entry.valueName.isEmpty())
+    if (entry.valueName.startsWith(QLatin1Char('['))) // an optional value
+        left += QStringLiteral("[=") + entry.valueName.mid(1);
+    else if (!entry.valueName.isEmpty())
         left += QLatin1Char('=') + entry.valueName;
 
     QString text;
@@ -183,11 +198,13 @@ QString helpText()
         "With an action the program runs without a window and needs no display.\n"
         "\n"
         "Actions:\n").arg(kProgram);
-    for (const Group group : {Group::Actions, Group::Options, Group::Settings}) {
+    for (const Group group : {Group::Actions, Group::Options, Group::Settings, Group::Video}) {
         if (group == Group::Options)
             text += QStringLiteral("\nOptions:\n");
         else if (group == Group::Settings)
             text += QStringLiteral("\nSlideshow settings, as the window offers them (defaults as there):\n");
+        else if (group == Group::Video)
+            text += QStringLiteral("\nVideo settings, for the projects and videos (not the JSON document):\n");
         for (const OptionEntry &entry : optionEntries()) {
             if (entry.group == group)
                 text += helpLine(entry);
@@ -246,7 +263,15 @@ std::optional<Command> parseCommand(const QStringList &arguments, QString *error
         parser.addOption(entry.valueName.isEmpty() ? QCommandLineOption(entry.names, entry.help)
                                                    : QCommandLineOption(entry.names, entry.help, entry.valueName));
     }
-    if (!parser.parse(arguments)) {
+    // --shuffle takes its seed only after "=": alone it asks for a new one.
+    QStringList given = arguments;
+    for (QString &argument : given) {
+        if (argument == QLatin1String("--shuffle"))
+            argument += QLatin1Char('=');
+        else if (argument == QLatin1String("--"))
+            break;
+    }
+    if (!parser.parse(given)) {
         QString text = parser.errorText();
         if (!text.isEmpty())
             text[0] = text[0].toLower();
@@ -344,6 +369,44 @@ std::optional<Command> parseCommand(const QStringList &arguments, QString *error
     field("height", settings.height);
     if (parser.isSet(QStringLiteral("title")))
         settings.title = parser.value(QStringLiteral("title"));
+    VideoSettings &video = command.video;
+    const auto choice = [&](const char *option, const QStringList &names, auto named, auto &value) {
+        if (!parser.isSet(QLatin1String(option)))
+            return true;
+        const QString name = parser.value(QLatin1String(option));
+        const auto chosen = named(name);
+        if (!chosen)
+            *error = QStringLiteral("unknown %1 '%2'; use one of %3").arg(QLatin1String(option), name, quoted(names));
+        else
+            value = *chosen;
+        return chosen.has_value();
+    };
+    if (!choice("motion", motionNames(), motionNamed, video.motion)
+        || !choice("framing", framingNames(), framingNamed, video.framing))
+        return std::nullopt;
+    video.music = parser.value(QStringLiteral("music"));
+    video.fitToMusic = parser.isSet(QStringLiteral("fit-to-music"));
+    video.captions = parser.isSet(QStringLiteral("captions"));
+    video.titleCard = parser.isSet(QStringLiteral("title-card"));
+    if (parser.isSet(QStringLiteral("music")) && video.music.isEmpty()) {
+        *error = QStringLiteral("the --music file name is empty");
+        return std::nullopt;
+    }
+    if (video.fitToMusic && video.music.isEmpty()) {
+        *error = QStringLiteral("--fit-to-music needs --music FILE");
+        return std::nullopt;
+    }
+    if (parser.isSet(QStringLiteral("shuffle"))) {
+        video.shuffle = true;
+        const QString seed = parser.value(QStringLiteral("shuffle"));
+        bool ok = true;
+        if (!seed.isEmpty())
+            video.shuffleSeed = seed.toULongLong(&ok);
+        if (!ok) {
+            *error = QStringLiteral("the --shuffle seed '%1' is not a whole number").arg(seed);
+            return std::nullopt;
+        }
+    }
     if (parser.isSet(QStringLiteral("quality"))) {
         const QString name = parser.value(QStringLiteral("quality"));
         const std::optional<VideoQuality> quality = videoQualityNamed(name);
@@ -351,7 +414,7 @@ std::optional<Command> parseCommand(const QStringList &arguments, QString *error
             *error = QStringLiteral("unknown quality '%1'; use one of %2").arg(name, quoted(videoQualityNames()));
             return std::nullopt;
         }
-        command.video.quality = *quality;
+        video.quality = *quality;
     }
 
     if (command.action == Action::ExportAll && (!command.output || command.output->isEmpty())) {
