@@ -143,38 +143,38 @@ QString rectText(const Timeline::Rect &r)
 }
 
 // Text drawn over the picture by MLT's dynamictext (which Shotcut calls Text:
-// Simple and Kdenlive Dynamic Text): white with a dark outline, centred in
-// the rectangle; with fadeOut frames, fading out over the last of them.
+// Simple and Kdenlive Dynamic Text), centred in the rectangle: white over a
+// dark shadow of itself, so that it reads on any photo; with a fade, fading
+// out over the last frames of those it shows on. (qtext strokes the letters
+// over their fill with the outline's pen, or with the background's colour
+// without an outline: a shadow leaves them whole at any size.)
 void writeText(QXmlStreamWriter &xml, Editor editor, const QString &text, int size, const Timeline::Rect &rect,
                const char *verticalAlign, int64_t frames, int64_t fadeOut)
 {
-    startFilter(xml, editor, "dynamictext", "dynamicText", "dynamictext", 0, frames);
-    // "#" opens a keyword ("#timecode#") unless escaped.
-    writeProperty(xml, QStringLiteral("argument"), xmlText(text).replace(QLatin1Char('#'), QStringLiteral("\\#")));
-    writeProperty(xml, QStringLiteral("geometry"), rectText(rect));
-    writeProperty(xml, QStringLiteral("family"), QStringLiteral("DejaVu Sans"));
-    writeProperty(xml, QStringLiteral("size"), QString::number(size));
-    writeProperty(xml, QStringLiteral("weight"), QStringLiteral("600"));
-    const auto colour = [&](const char *opaque, const char *clear) {
+    const auto colour = [&](const char *rgb, const char *alpha) {
+        const QString opaque = QStringLiteral("0x%1%2").arg(QLatin1String(rgb), QLatin1String(alpha));
         if (fadeOut <= 0)
-            return QString::fromLatin1(opaque);
-        return QStringLiteral("0=%1;%2=%1;%3=%4")
-            .arg(QLatin1String(opaque))
-            .arg(frames - fadeOut)
-            .arg(frames - 1)
-            .arg(QLatin1String(clear));
+            return opaque;
+        return QStringLiteral("0=%1;%2=%1;%3=0x%400").arg(opaque).arg(frames - fadeOut).arg(frames - 1).arg(QLatin1String(rgb));
     };
-    // White on a veil of black, so that it reads on any photo; big letters
-    // get a thin dark outline too (it is drawn over them: on small ones it
-    // would fill them).
-    writeProperty(xml, QStringLiteral("fgcolour"), colour("0xffffffff", "0xffffff00"));
-    writeProperty(xml, QStringLiteral("olcolour"), colour("0x000000c0", "0x00000000"));
-    writeProperty(xml, QStringLiteral("bgcolour"), colour("0x00000060", "0x00000000"));
-    writeProperty(xml, QStringLiteral("outline"), QString::number(size / 40));
-    writeProperty(xml, QStringLiteral("pad"), QString::number(size / 4));
-    writeProperty(xml, QStringLiteral("halign"), QStringLiteral("centre"));
-    writeProperty(xml, QStringLiteral("valign"), QLatin1String(verticalAlign));
-    xml.writeEndElement();
+    const double offset = std::max(1, size / 16);
+    for (const bool shadow : {true, false}) {
+        startFilter(xml, editor, "dynamictext", "dynamicText", "dynamictext", 0, frames);
+        // "#" opens a keyword ("#timecode#") unless escaped.
+        writeProperty(xml, QStringLiteral("argument"), xmlText(text).replace(QLatin1Char('#'), QStringLiteral("\\#")));
+        const Timeline::Rect at = shadow ? Timeline::Rect{rect.x + offset, rect.y + offset, rect.w, rect.h} : rect;
+        writeProperty(xml, QStringLiteral("geometry"), rectText(at));
+        writeProperty(xml, QStringLiteral("family"), QStringLiteral("DejaVu Sans"));
+        writeProperty(xml, QStringLiteral("size"), QString::number(size));
+        writeProperty(xml, QStringLiteral("weight"), QStringLiteral("600"));
+        writeProperty(xml, QStringLiteral("fgcolour"), shadow ? colour("000000", "c0") : colour("ffffff", "ff"));
+        writeProperty(xml, QStringLiteral("bgcolour"), QStringLiteral("0x00000000"));
+        writeProperty(xml, QStringLiteral("olcolour"), QStringLiteral("0x00000000"));
+        writeProperty(xml, QStringLiteral("outline"), QStringLiteral("0"));
+        writeProperty(xml, QStringLiteral("halign"), QStringLiteral("centre"));
+        writeProperty(xml, QStringLiteral("valign"), QLatin1String(verticalAlign));
+        xml.writeEndElement();
+    }
 }
 
 } // namespace

@@ -52,14 +52,17 @@ std::pair<Timeline::Rect, Timeline::Rect> panZoom(size_t i, double width, double
     constexpr double kZoom = 1.15;
     constexpr double kPi = 3.14159265358979323846;
     const double angle = double((i * 3) % 8) * kPi / 4;
-    // Nine tenths of the room the full zoom leaves on each side.
+    // Nine tenths of the room the full zoom leaves on each side. The zoom
+    // starts a few pixels above 100%, so that the picture's edges never come
+    // within rounding of the frame's.
     const double dx = std::cos(angle) * (kZoom - 1) * pictureWidth / 2 * 0.9;
     const double dy = std::sin(angle) * (kZoom - 1) * pictureHeight / 2 * 0.9;
+    const double least = 1 + std::min(4 / std::min(width, height), 0.015);
     const auto at = [&](double zoom, double drift) {
         return Timeline::Rect{width / 2 + drift * dx - zoom * width / 2, height / 2 + drift * dy - zoom * height / 2,
                               zoom * width, zoom * height};
     };
-    const Timeline::Rect still = at(1, 0), moved = at(kZoom, 1);
+    const Timeline::Rect still = at(least, 0), moved = at(kZoom, 1);
     return i % 2 == 0 ? std::pair{still, moved} : std::pair{moved, still};
 }
 

@@ -6,7 +6,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -112,7 +111,7 @@ QStringList VideoRender::consumerArguments(const QString &file, OutputFormat for
     return arguments;
 }
 
-VideoRender::VideoRender(QObject *parent) : QObject(parent)
+QProcessEnvironment VideoRender::meltEnvironment()
 {
     // Always Qt's off-screen platform, for the same frames with a display and
     // without; the Qt module only asks that DISPLAY be set.
@@ -120,7 +119,12 @@ VideoRender::VideoRender(QObject *parent) : QObject(parent)
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":offscreen"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    m_process.setProcessEnvironment(environment);
+    return environment;
+}
+
+VideoRender::VideoRender(QObject *parent) : QObject(parent)
+{
+    m_process.setProcessEnvironment(meltEnvironment());
     m_process.setStandardOutputFile(QProcess::nullDevice());
     // melt dies with this process, and in a process group of its own it is
     // not reached by a terminal's interrupt meant for this one (which stops

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -37,6 +38,9 @@ public:
     static QString meltProgram();
     // The one-line hint given when melt is missing.
     static QString meltMissingReason();
+    // The environment melt runs in: Qt's off-screen platform, whatever the
+    // display.
+    static QProcessEnvironment meltEnvironment();
 
     explicit VideoRender(QObject *parent = nullptr);
     // A render still running is stopped, leaving nothing behind.

@@ -6,8 +6,7 @@
 // With SLIDESHOW_MLT_STILL=FILE set, the iris test also saves a strip of five
 // frames across its first transition (the README's still).
 
-#include "SaveRoad.h"
-#include "VideoRender.h"
+#include "MeltRender.h"
 
 #include <QCoreApplication>
 
@@ -22,89 +21,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-
 namespace {
 
-const QColor kRed(255, 0, 0), kGreen(0, 255, 0), kBlue(0, 0, 255), kBlack(0, 0, 0);
-
-// Colours survive MLT's YUV round trip only roughly.
-::testing::AssertionResult near(QColor actual, QColor expected, int tolerance = 24)
-{
-    const auto rgb = [](QColor c) { return QString("rgb(%1,%2,%3)").arg(c.red()).arg(c.green()).arg(c.blue()); };
-    if (std::abs(actual.red() - expected.red()) <= tolerance && std::abs(actual.green() - expected.green()) <= tolerance &&
-        std::abs(actual.blue() - expected.blue()) <= tolerance)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << qPrintable(rgb(actual)) << " is not near " << qPrintable(rgb(expected));
-}
-
-QColor mix(QColor a, QColor b)
-{
-    return QColor((a.red() + b.red()) / 2, (a.green() + b.green()) / 2, (a.blue() + b.blue()) / 2);
-}
-
-struct Photo {
-    QString path; // below the home folder
-    QColor colour;
-    int width = 64;
-};
-
-// One library of solid-colour photos in a temporary home, exported with the
-// window's settings and rendered by melt into numbered PNG frames.
-class MltRender : public fixtures::SaveRoad {
-protected:
-    void start(const QList<Photo> &photos)
-    {
-        QStringList keys;
-        library = fixtures::AlbumFile();
-        for (const Photo &photo : photos) {
-            const QString path = home.filePath(photo.path);
-            QImage image(photo.width, 48, QImage::Format_RGB32);
-            image.fill(photo.colour);
-            ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()) && image.save(path, "PNG")) << qPrintable(path);
-            keys << QString::number(keys.size() + 1);
-            library.image(keys.last(), path, photo.path);
-        }
-        library.album("Show", keys);
-        images.clear();
-        SaveRoad::start("Show");
-        ui.clipDuration.setStringValue("2");
-        ui.transitionDuration.setStringValue("1");
-        ui.compWidth.setStringValue("64");
-        ui.compHeight.setStringValue("48");
-        ui.selectFrameRate("25");
-    }
-
-    // Exports the project (the MLT export, or the Kdenlive project) and
-    // renders it; the frames in order.
-    QList<QImage> render(const QString &transition, OutputFormat format = OutputFormat::MLT)
-    {
-        ui.selectTransition(transition);
-        const QString project = frames.filePath("show." + fileTypeOf(format));
-        if (!controller.writeTo(project, format))
-            return {};
-        QFile file(project);
-        xml = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-
-        const QString folder = frames.filePath(transition + fileTypeOf(format));
-        QDir().mkpath(folder);
-        // On a busy machine melt 7.12 now and then ends at once, successfully and
-        // without a word, having rendered nothing: such a run is tried again.
-        for (int attempt = 0; attempt < 3 && QDir(folder).isEmpty(); ++attempt) {
-            QProcess melt;
-            melt.setProcessChannelMode(QProcess::MergedChannels);
-            melt.start("melt", {project, "-quiet", "-consumer", "avformat:" + folder + "/f%05d.png", "vcodec=png"});
-            const bool finished = melt.waitForFinished(120000);
-            EXPECT_TRUE(finished && melt.exitCode() == 0) << melt.readAll().toStdString();
-        }
-        QList<QImage> frameImages;
-        for (const QString &name : QDir(folder).entryList({"*.png"}, QDir::Files, QDir::Name))
-            frameImages << QImage(folder + "/" + name).convertToFormat(QImage::Format_RGB32);
-        return frameImages;
-    }
-
-    QTemporaryDir frames;
-    QByteArray xml;
-};
+using namespace melt;
+using fixtures::readBytes;
+using fixtures::writeBytes;
 
 // 25 fps, 2 s photos, 1 s transitions: C = 50 and T = 25 frames; photo i alone
 // over [75i, 75i + 50), transition i over [75i + 50, 75i + 75). The same
@@ -168,65 +89,6 @@ TEST_F(MltRender, NtscRateAndPathsAsTheyAre)
     EXPECT_TRUE(near(images[120].pixelColor(2, 24), kBlack));
     EXPECT_TRUE(near(images[120].pixelColor(61, 24), kBlack));
 }
-
-// A video as ffprobe and ffmpeg read it: its streams, its video stream's
-// codec, pixel format, rate and frame count, and its frames decoded.
-struct Video {
-    QString streams, codec, pixelFormat, rate;
-    int frames = 0;
-    QList<QImage> images;
-};
-
-QByteArray output(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(120000) && process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray();
-}
-
-Video probe(const QString &path, QSize size)
-{
-    Video video;
-    video.streams = output("ffprobe", {"-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", path})
-                        .trimmed().replace('\n', ',');
-    const QList<QByteArray> fields = output("ffprobe", {"-v", "error", "-select_streams", "v:0", "-count_frames",
-                                                        "-show_entries", "stream=codec_name,pix_fmt,r_frame_rate,nb_read_frames",
-                                                        "-of", "csv=p=0", path}).trimmed().split(',');
-    if (fields.size() == 4) {
-        video.codec = fields[0];
-        video.pixelFormat = fields[1];
-        video.rate = fields[2];
-        video.frames = fields[3].toInt();
-    }
-    const QByteArray pixels = output("ffmpeg", {"-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
-    const qsizetype frameBytes = 3 * size.width() * size.height();
-    for (qsizetype at = 0; at + frameBytes <= pixels.size(); at += frameBytes)
-        video.images << QImage(reinterpret_cast<const uchar *>(pixels.constData() + at), size.width(), size.height(),
-                               3 * size.width(), QImage::Format_RGB888).convertToFormat(QImage::Format_RGB32);
-    return video;
-}
-
-using fixtures::readBytes;
-using fixtures::writeBytes;
-
-class VideoRenders : public MltRender {
-protected:
-    void SetUp() override
-    {
-        if (QStandardPaths::findExecutable("ffprobe").isEmpty() || QStandardPaths::findExecutable("ffmpeg").isEmpty())
-            GTEST_SKIP() << "ffprobe and ffmpeg are not installed";
-    }
-    // Saves the chosen album as a video through the controller and waits for
-    // the render; true when the file was written.
-    bool save(const QString &path, OutputFormat format)
-    {
-        return controller.writeVideoTo(path, format) && controller.videoRender()->waitForFinished();
-    }
-    QStringList folderEntries() const
-    {
-        return QDir(frames.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    }
-};
 
 // Both formats hold every frame of the timeline, in their codec, with no
 // sound, at the rate chosen: 25 fps, then "30" as 30/1 and "29.97" as
