@@ -190,12 +190,19 @@ QByteArray kdenliveProjectXml(const Timeline &timeline, const QString &lumaFolde
                 xml.writeEndElement();
             }
             xml.writeEndElement();
+            // Kdenlive's tracks hold two playlists; the music needs one.
+            xml.writeStartElement(QStringLiteral("playlist"));
+            xml.writeAttribute(QStringLiteral("id"), QStringLiteral("soundtrack2"));
+            writeProperty(xml, QStringLiteral("kdenlive:audio_track"), QStringLiteral("1"));
+            xml.writeEndElement();
             xml.writeStartElement(QStringLiteral("tractor"));
             xml.writeAttribute(QStringLiteral("id"), QStringLiteral("audio1"));
             writeProperty(xml, QStringLiteral("kdenlive:audio_track"), QStringLiteral("1"));
-            xml.writeEmptyElement(QStringLiteral("track"));
-            xml.writeAttribute(QStringLiteral("hide"), QStringLiteral("video"));
-            xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("soundtrack"));
+            for (const auto *playlist : {"soundtrack", "soundtrack2"}) {
+                xml.writeEmptyElement(QStringLiteral("track"));
+                xml.writeAttribute(QStringLiteral("hide"), QStringLiteral("video"));
+                xml.writeAttribute(QStringLiteral("producer"), QString::fromLatin1(playlist));
+            }
             xml.writeEndElement();
         }
 
@@ -216,7 +223,7 @@ QByteArray kdenliveProjectXml(const Timeline &timeline, const QString &lumaFolde
         xml.writeEmptyElement(QStringLiteral("track"));
         xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("track1"));
         if (music)
-            writeAudioMix(xml, 1);
+            writeAudioMix(xml, Editor::Kdenlive, 1);
         xml.writeEndElement(); // tractor
         xml.writeEndElement(); // mlt
     });

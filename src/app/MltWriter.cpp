@@ -159,7 +159,7 @@ QByteArray shotcutProjectXml(const Timeline &timeline)
             xml.writeEmptyElement(QStringLiteral("track"));
             xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("soundtrack"));
             xml.writeAttribute(QStringLiteral("hide"), QStringLiteral("video"));
-            writeAudioMix(xml, 2);
+            writeAudioMix(xml, Editor::Shotcut, 2);
         }
         xml.writeEndElement(); // tractor
         xml.writeEndElement(); // mlt

@@ -237,12 +237,19 @@ void writeFadeOut(QXmlStreamWriter &xml, Editor editor, int64_t from, int64_t fr
     xml.writeEndElement();
 }
 
-void writeAudioMix(QXmlStreamWriter &xml, int track)
+void writeAudioMix(QXmlStreamWriter &xml, Editor editor, int track)
 {
-    xml.writeEmptyElement(QStringLiteral("transition"));
-    xml.writeAttribute(QStringLiteral("mlt_service"), QStringLiteral("mix"));
-    xml.writeAttribute(QStringLiteral("a_track"), QStringLiteral("0"));
-    xml.writeAttribute(QStringLiteral("b_track"), QString::number(track));
-    xml.writeAttribute(QStringLiteral("always_active"), QStringLiteral("1"));
-    xml.writeAttribute(QStringLiteral("sum"), QStringLiteral("1"));
+    xml.writeStartElement(QStringLiteral("transition"));
+    writeProperty(xml, QStringLiteral("a_track"), QStringLiteral("0"));
+    writeProperty(xml, QStringLiteral("b_track"), QString::number(track));
+    writeProperty(xml, QStringLiteral("mlt_service"), QStringLiteral("mix"));
+    writeProperty(xml, QStringLiteral("always_active"), QStringLiteral("1"));
+    writeProperty(xml, QStringLiteral("sum"), QStringLiteral("1"));
+    if (editor == Editor::Kdenlive) {
+        // Kdenlive keeps the mixes of its audio tracks only when it made them.
+        writeProperty(xml, QStringLiteral("kdenlive_id"), QStringLiteral("mix"));
+        writeProperty(xml, QStringLiteral("internal_added"), QStringLiteral("237"));
+        writeProperty(xml, QStringLiteral("accepts_blanks"), QStringLiteral("1"));
+    }
+    xml.writeEndElement();
 }

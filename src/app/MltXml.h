@@ -47,7 +47,7 @@ void writeFadeOut(QXmlStreamWriter &xml, Editor editor, int64_t from, int64_t fr
 
 // The transition that mixes the sound of a track into the one below (the
 // photos have none of their own).
-void writeAudioMix(QXmlStreamWriter &xml, int track);
+void writeAudioMix(QXmlStreamWriter &xml, Editor editor, int track);
 
 // A frame count or position as an attribute's text.
 inline QString frames(int64_t n)

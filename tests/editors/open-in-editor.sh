@@ -2,12 +2,14 @@
 # open-in-editor.sh shotcut|kdenlive PROGRAM SAMPLE_HOME_SCRIPT [SCREENSHOT]
 #
 # Exports the sample slideshow (five photos, one without an image file: four
-# slides, Edge Wipes) as the editor's project with the command line PROGRAM,
+# slides, Edge Wipes, panning and zooming, filling the frame, captioned, with
+# music) as the editor's project with the command line PROGRAM,
 # opens it in the real editor on a throwaway X server, has the editor save
 # its own copy (its Save or Save As command, typed with xdotool) and reads the
 # clips back from that copy: the editor loaded a project when its copy holds
-# the four photos as clips of one video track and the three transitions
-# between them. With SCREENSHOT, the editor's window is also saved there as a
+# the four photos as clips of one video track, each with the editor's own
+# crop, pan and zoom and text filters, the three transitions between them and
+# the music on an audio track. With SCREENSHOT, the editor's window is also saved there as a
 # PNG (the README's pictures). Exits 77 (skipped) when the editor, xdotool,
 # Xvfb, ffmpeg or python3 is missing.
 set -euo pipefail
@@ -31,7 +33,9 @@ trap cleanup EXIT
 
 "$sample_home" "$work/home" >/dev/null
 project=$work/sample.$([[ $editor == shotcut ]] && echo mlt || echo kdenlive)
-HOME=$work/home "$program" --export "Summer by the Sea" --transition "Edge Wipe" -o "$project"
+ffmpeg -v error -f lavfi -i "sine=frequency=440:duration=5" "$work/tone.wav"
+HOME=$work/home "$program" --export "Summer by the Sea" --transition "Edge Wipe" -o "$project" \
+  --motion pan-zoom --framing fill --captions --music "$work/tone.wav"
 
 # An X server of its own on the first free display.
 for n in $(seq 90 120); do
@@ -66,8 +70,10 @@ written() {
   return 1
 }
 
-export HOME=$work/editor-home
-mkdir -p "$HOME"
+# A home and a temporary folder of its own: Kdenlive leaves a lock file in the
+# temporary folder when it is killed, and asks about it on its next start.
+export HOME=$work/editor-home TMPDIR=$work/tmp
+mkdir -p "$HOME" "$TMPDIR"
 if [[ $editor == shotcut ]]; then
   shotcut "$project" >"$work/editor.log" 2>&1 &
   editor_pid=$!
@@ -82,9 +88,15 @@ if [[ $editor == shotcut ]]; then
 else
   dbus-run-session kdenlive "$project" >"$work/editor.log" 2>&1 &
   editor_pid=$!
-  main=$(window "sample / " 90)
+  # Kdenlive mends what it does not accept and says so in a dialog.
+  main=$(window "sample / |Problems found" 90)
   copy=$work/copy.kdenlive
   sleep 3
+  if xdotool search --name "Problems found" >/dev/null 2>&1; then
+    echo "Kdenlive found problems in the project:" >&2
+    grep -v "^$" "$work/editor.log" | tail -n 20 >&2
+    exit 1
+  fi
   [[ -n $screenshot ]] && ffmpeg -v error -y -f x11grab -video_size 1280x800 -i "$DISPLAY" -frames:v 1 \
     -vf "crop=480:150:0:462" "$screenshot"
   xdotool windowfocus --sync "$main"
@@ -107,22 +119,34 @@ props = lambda e: {p.get("name"): (p.text or "") for p in e.findall("property")}
 services = {e.get("id"): e for e in root if e.tag in ("producer", "chain", "tractor", "playlist")}
 photo = lambda pid: pid in services and props(services[pid]).get("resource", "").endswith(".jpg")
 
+music = lambda e: any(props(services.get(x.get("producer"), e)).get("resource", "").endswith("tone.wav")
+                      for x in e.iter("entry"))
 if editor == "shotcut":
     track = [e for e in root.findall("playlist") if props(e).get("shotcut:video") == "1"]
     assert len(track) == 1, "no single video track"
     entries = [e.get("producer") for e in track[0].findall("entry")]
     clips = [p for p in entries if photo(p)]
     transitions = [p for p in entries if props(services[p]).get("shotcut:transition")]
+    filters = [sorted(props(f).get("shotcut:filter", props(f).get("mlt_service")) for f in services[p].findall("filter"))
+               for p in clips]
+    expected = sorted(["crop", "affineSizePosition", "dynamicText", "dynamicText"])
+    audio = [e for e in root.findall("playlist") if props(e).get("shotcut:audio") == "1" and music(e)]
 else:
     track = [t for t in root.findall("tractor") if len(t.findall("transition")) and
              all(x.get("producer", "").startswith("playlist") for x in t.findall("track"))]
     assert len(track) == 1, "no single video track"
-    entries = [e.get("producer") for t in track[0].findall("track")
-               for e in services[t.get("producer")].findall("entry")]
-    clips = [p for p in entries if photo(p)]
+    items = [e for t in track[0].findall("track") for e in services[t.get("producer")].findall("entry")]
+    clips = [e.get("producer") for e in items if photo(e.get("producer"))]
     transitions = [t for t in track[0].findall("transition") if "kdenlive:mixcut" in props(t)]
+    filters = [sorted(props(f).get("kdenlive_id", "") for f in e.findall("filter")) for e in items if photo(e.get("producer"))]
+    expected = sorted(["crop", "pan_zoom", "dynamictext", "dynamictext"])
+    audio = [t for t in root.findall("tractor") if props(t).get("kdenlive:audio_track") == "1" and
+             any(music(services[x.get("producer")]) for x in t.findall("track"))]
 
-print(f"{editor}: {len(clips)} photo clips, {len(transitions)} transitions")
-assert len(clips) == 4, entries
+print(f"{editor}: {len(clips)} photo clips, {len(transitions)} transitions, filters {filters[0] if filters else []}, "
+      f"{len(audio)} music track")
+assert len(clips) == 4, clips
 assert len(transitions) == 3
+assert all(f == expected for f in filters), filters
+assert len(audio) == 1, "no music track"
 EOF
