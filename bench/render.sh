@@ -7,7 +7,8 @@
 # 1920x1080, 30 fps, 4 s clips and 1 s Cross Dissolves: 1,770 frames of H.264
 # at x264's veryfast preset and CRF 23 (the draft quality). In turns, RUNS
 # times (default 3); the xfade script XFADE_RUNS times (default 1: it takes
-# minutes). Then each quality of both formats once: its time and file size.
+# minutes). In the same turns, the render with --motion pan-zoom and the one
+# with --captions. Then each quality of both formats once: its time and size.
 #
 #   encoder floor  ffmpeg re-encoding the render's own frames with the same
 #                  x264 settings: what any tool must spend on the encoding
@@ -15,8 +16,9 @@
 #                  padded, chained through xfade=fade
 #
 # Needs melt, ffmpeg and ImageMagick (apt-get install melt ffmpeg imagemagick).
-# The photos are kept in BUILD_DIR/render-photos between runs. The last line:
+# The photos are kept in BUILD_DIR/render-photos between runs. The last lines:
 #   render: X.XX s, encoder floor Y.YY s (R.RRx), xfade script Z.ZZ s (S.Sx faster)
+#   pan-zoom: P.PP s (R.RRx the render), captions: C.CC s (R.RRx the render)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/common.sh
@@ -89,11 +91,16 @@ xfade() {
 for run in $(seq 1 "$runs"); do
   ours=$(seconds render --quality draft -o "$work/ours.mp4")
   floor=$(seconds ffmpeg -v error -y -i "$work/ours.mp4" "${x264[@]}" "$work/floor.mp4")
-  echo "$ours $floor" >>"$work/times"
-  echo "run $run: render $ours s, encoder floor $floor s" >&2
+  moving=$(seconds render --quality draft --motion pan-zoom -o "$work/moving.mp4")
+  captioned=$(seconds render --quality draft --captions -o "$work/captioned.mp4")
+  echo "$ours $floor $moving $captioned" >>"$work/times"
+  echo "run $run: render $ours s, encoder floor $floor s, pan-zoom $moving s, captions $captioned s" >&2
 done
-frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$work/ours.mp4")
-[[ $frames == 1770 ]] || { echo "render.sh: the render holds $frames frames, not 1770" >&2; exit 1; }
+for video in ours moving captioned; do
+  frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 \
+    "$work/$video.mp4")
+  [[ $frames == 1770 ]] || { echo "render.sh: $video.mp4 holds $frames frames, not 1770" >&2; exit 1; }
+done
 : >"$work/xfade-times"
 for run in $(seq 1 "$xfade_runs"); do
   seconds xfade >>"$work/xfade-times"
@@ -113,7 +120,11 @@ done
 
 ours=$(median "$work/times" 1)
 floor=$(median "$work/times" 2)
+moving=$(median "$work/times" 3)
+captioned=$(median "$work/times" 4)
 xfade_time=$(sort -g "$work/xfade-times" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
 echo
 awk -v r="$ours" -v f="$floor" -v x="$xfade_time" \
   'BEGIN { printf "render: %.2f s, encoder floor %.2f s (%.2fx), xfade script %.2f s (%.1fx faster)\n", r, f, r / f, x, x / r }' 
+awk -v r="$ours" -v m="$moving" -v c="$captioned" \
+  'BEGIN { printf "pan-zoom: %.2f s (%.2fx the render), captions: %.2f s (%.2fx the render)\n", m, m / r, c, c / r }'

@@ -37,7 +37,7 @@ QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder, 
     return shotcutProjectXml(slideshowTimeline(document, homeFolder, rate));
 }
 
-QByteArray shotcutProjectXml(const Timeline &timeline)
+QByteArray shotcutProjectXml(const Timeline &timeline, Editor reader)
 {
     const std::vector<Timeline::Photo> &photos = timeline.photos;
     const int64_t C = timeline.timing.clip, T = timeline.timing.transition, total = timeline.timing.total;
@@ -84,7 +84,7 @@ QByteArray shotcutProjectXml(const Timeline &timeline)
             xml.writeAttribute(QStringLiteral("resource"), xmlText(photos[i].path));
             if (!photos[i].name.isEmpty())
                 writeProperty(xml, QStringLiteral("shotcut:caption"), xmlText(photos[i].name));
-            writePhotoFilters(xml, Editor::Shotcut, timeline, i);
+            writePhotoFilters(xml, reader, timeline, i);
             xml.writeEndElement();
         }
 
@@ -139,8 +139,8 @@ QByteArray shotcutProjectXml(const Timeline &timeline)
             for (int64_t at = 0; at < total; at += play)
                 writeUse(xml, QStringLiteral("entry"), QStringLiteral("music"), 0, std::min(play, total - at) - 1);
             const int64_t fadeIn = std::min(timeline.music->fadeIn, total), fadeOut = std::min(timeline.music->fadeOut, total);
-            writeFadeIn(xml, Editor::Shotcut, fadeIn);
-            writeFadeOut(xml, Editor::Shotcut, total - fadeOut, fadeOut);
+            writeFadeIn(xml, reader, fadeIn);
+            writeFadeOut(xml, reader, total - fadeOut, fadeOut);
             xml.writeEndElement();
         }
 
@@ -159,7 +159,7 @@ QByteArray shotcutProjectXml(const Timeline &timeline)
             xml.writeEmptyElement(QStringLiteral("track"));
             xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("soundtrack"));
             xml.writeAttribute(QStringLiteral("hide"), QStringLiteral("video"));
-            writeAudioMix(xml, Editor::Shotcut, 2);
+            writeAudioMix(xml, reader, 2);
         }
         xml.writeEndElement(); // tractor
         xml.writeEndElement(); // mlt

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MltXml.h"
 #include "Timeline.h"
 #include "Value.h"
 #include "rvWindow.h"
@@ -32,7 +33,9 @@
 // values, gives a well-formed project melt can load.
 QByteArray mltXmlFromDocument(const Value &document, const QString &homeFolder,
                               std::optional<rvWindow::FrameRate> rate = std::nullopt);
-QByteArray shotcutProjectXml(const Timeline &timeline);
+// Editor::Melt: the project a video is rendered from, the same but for the
+// service that draws the pan and zoom.
+QByteArray shotcutProjectXml(const Timeline &timeline, Editor reader = Editor::Shotcut);
 
 // A project and the frames its timeline holds; or why there is none.
 struct MltProject {

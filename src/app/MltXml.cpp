@@ -131,7 +131,7 @@ void startFilter(QXmlStreamWriter &xml, Editor editor, const char *service, cons
         xml.writeAttribute(QStringLiteral("out"), QString::number(in + frames - 1));
     }
     xml.writeAttribute(QStringLiteral("mlt_service"), QLatin1String(service));
-    if (editor == Editor::Shotcut && shotcutName)
+    if (editor != Editor::Kdenlive && shotcutName)
         writeProperty(xml, QStringLiteral("shotcut:filter"), QLatin1String(shotcutName));
     if (editor == Editor::Kdenlive && kdenliveName)
         writeProperty(xml, QStringLiteral("kdenlive_id"), QLatin1String(kdenliveName));
@@ -192,18 +192,29 @@ void writePhotoFilters(QXmlStreamWriter &xml, Editor editor, const Timeline &tim
         xml.writeEndElement();
     }
     if (photo.motion) {
-        // MLT's affine filter (Shotcut's Size, Position & Rotate, Kdenlive's
-        // Position and Zoom): the frame scaled into the rectangle, keyframed
-        // at the photo's first and last frame and interpolated between.
-        startFilter(xml, editor, "affine", "affineSizePosition", "pan_zoom");
-        writeProperty(xml, QStringLiteral("transition.rect"),
-                      QStringLiteral("0=%1;%2=%3").arg(rectText(photo.motion->first)).arg(photo.length - 1).arg(rectText(photo.motion->second)));
-        writeProperty(xml, QStringLiteral("transition.fill"), QStringLiteral("1"));
-        writeProperty(xml, QStringLiteral("transition.distort"), QStringLiteral("0"));
-        writeProperty(xml, QStringLiteral("transition.halign"), QStringLiteral("center"));
-        writeProperty(xml, QStringLiteral("transition.valign"), QStringLiteral("middle"));
-        writeProperty(xml, QStringLiteral("transition.threads"), QStringLiteral("0"));
-        writeProperty(xml, QStringLiteral("background"), QStringLiteral("color:#00000000"));
+        // The frame scaled into the rectangle, keyframed at the photo's first
+        // and last frame and interpolated between: with MLT's affine filter
+        // (Shotcut's Size, Position & Rotate), or with qtblend.
+        const QString rect = QStringLiteral("0=%1;%2=%3")
+                                 .arg(rectText(photo.motion->first))
+                                 .arg(photo.length - 1)
+                                 .arg(rectText(photo.motion->second));
+        if (editor != Editor::Shotcut) {
+            startFilter(xml, editor, "qtblend", nullptr, "qtblend");
+            writeProperty(xml, QStringLiteral("rect"), rect);
+            writeProperty(xml, QStringLiteral("rotation"), QStringLiteral("0"));
+            writeProperty(xml, QStringLiteral("compositing"), QStringLiteral("0"));
+            writeProperty(xml, QStringLiteral("distort"), QStringLiteral("0"));
+        } else {
+            startFilter(xml, editor, "affine", "affineSizePosition", nullptr);
+            writeProperty(xml, QStringLiteral("transition.rect"), rect);
+            writeProperty(xml, QStringLiteral("transition.fill"), QStringLiteral("1"));
+            writeProperty(xml, QStringLiteral("transition.distort"), QStringLiteral("0"));
+            writeProperty(xml, QStringLiteral("transition.halign"), QStringLiteral("center"));
+            writeProperty(xml, QStringLiteral("transition.valign"), QStringLiteral("middle"));
+            writeProperty(xml, QStringLiteral("transition.threads"), QStringLiteral("0"));
+            writeProperty(xml, QStringLiteral("background"), QStringLiteral("color:#00000000"));
+        }
         xml.writeEndElement();
     }
     if (!photo.caption.isEmpty())
@@ -216,7 +227,7 @@ void writePhotoFilters(QXmlStreamWriter &xml, Editor editor, const Timeline &tim
 void writeFadeIn(QXmlStreamWriter &xml, Editor editor, int64_t frames)
 {
     startFilter(xml, editor, "volume", "fadeInVolume", "fadein", 0, frames);
-    if (editor == Editor::Shotcut) {
+    if (editor != Editor::Kdenlive) {
         writeProperty(xml, QStringLiteral("level"), QStringLiteral("0=-60;%1=0").arg(frames - 1));
     } else {
         writeProperty(xml, QStringLiteral("gain"), QStringLiteral("0"));
@@ -228,7 +239,7 @@ void writeFadeIn(QXmlStreamWriter &xml, Editor editor, int64_t frames)
 void writeFadeOut(QXmlStreamWriter &xml, Editor editor, int64_t from, int64_t frames)
 {
     startFilter(xml, editor, "volume", "fadeOutVolume", "fadeout", from, frames);
-    if (editor == Editor::Shotcut) {
+    if (editor != Editor::Kdenlive) {
         writeProperty(xml, QStringLiteral("level"), QStringLiteral("0=0;%1=-60").arg(frames - 1));
     } else {
         writeProperty(xml, QStringLiteral("gain"), QStringLiteral("1"));

@@ -29,10 +29,14 @@ void writeProfile(QXmlStreamWriter &xml, const Timeline &timeline);
 // the properties the editors look for as elements.
 void writeProperty(QXmlStreamWriter &xml, const QString &name, const QString &value);
 
-// The editors whose own filters the projects use, each marked the way the
-// editor recognises it ("shotcut:filter", "kdenlive_id"), so that it shows
-// them as its own editable filters.
-enum class Editor { Shotcut, Kdenlive };
+// Who reads the project: an editor, whose own filters it uses, each marked
+// the way the editor recognises it ("shotcut:filter", "kdenlive_id") so that
+// it shows them as its own editable filters; or melt alone, rendering a video
+// from Shotcut's structure. Only the pan and zoom tells them apart: Shotcut
+// edits it as MLT's affine filter, which computes each pixel in floating
+// point; qtblend (Kdenlive's Transform) draws the same rectangles with
+// QPainter in a third of the time.
+enum class Editor { Shotcut, Kdenlive, Melt };
 
 // The photo's filters, inside its producer (Shotcut) or its track entry
 // (Kdenlive), in the order they apply: the crop that makes it fill the frame,

@@ -197,11 +197,11 @@ std::optional<Timeline> rvController::createTimeline(MltProject &project)
     return timeline;
 }
 
-MltProject rvController::createMLTProject()
+MltProject rvController::createMLTProject(Editor reader)
 {
     MltProject project;
     if (const std::optional<Timeline> timeline = createTimeline(project))
-        project.xml = shotcutProjectXml(*timeline);
+        project.xml = shotcutProjectXml(*timeline, reader);
     return project;
 }
 
@@ -251,7 +251,7 @@ bool rvController::writeVideoTo(const QString &path, OutputFormat format)
     if (gWindow) {
         if (!m_render)
             m_render = std::make_unique<VideoRender>();
-        const MltProject project = createMLTProject();
+        const MltProject project = createMLTProject(Editor::Melt);
         if (!project.failure.isNull())
             reason = project.failure;
         else if (m_render->start(project.xml, project.frames, path, format, videoSettings, &reason)) {

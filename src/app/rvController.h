@@ -65,8 +65,9 @@ public:
     QByteArray createMLTDocument();
     // The same project with the frames its timeline holds, or why there is
     // none. The timeline's notes (the shuffle's seed, music too short to fit)
-    // go to the log.
-    MltProject createMLTProject();
+    // go to the log. For melt alone (Editor::Melt), the one a video is
+    // rendered from.
+    MltProject createMLTProject(Editor reader = Editor::Shotcut);
     // The slideshow as a Kdenlive project, from the same document and timing
     // (UTF-8), or why there is none; logged as createMLTProject logs, and one
     // line when a wipe or an iris has to use MLT's built-in maps (Kdenlive's

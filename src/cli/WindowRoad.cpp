@@ -123,7 +123,8 @@ std::optional<QByteArray> WindowRoad::render(OutputFormat format, bool logText, 
         // UTF-8: paths are written as they are; the ASCII rule is the JSON
         // file's alone. A video is rendered from the MLT project.
         MltProject project = format == OutputFormat::Kdenlive ? m_controller.createKdenliveProject()
-                                                              : m_controller.createMLTProject();
+                             : format == OutputFormat::MLT    ? m_controller.createMLTProject()
+                                                              : m_controller.createMLTProject(Editor::Melt);
         m_notes = project.notes;
         if (!project.failure.isNull()) {
             *reason = project.failure;

@@ -89,16 +89,24 @@ protected:
         ui.selectFrameRate("25");
     }
 
-    // Exports the project (the MLT export, or the Kdenlive project) and
-    // renders it; the frames in order.
+    // Exports the project (the MLT export, or the Kdenlive project; for a
+    // video format, the project its video is rendered from) and renders it;
+    // the frames in order.
     QList<QImage> render(const QString &transition, OutputFormat format = OutputFormat::MLT)
     {
         ui.selectTransition(transition);
-        const QString project = frames.filePath("show." + fileTypeOf(format));
-        if (!controller.writeTo(project, format))
-            return {};
-        QFile file(project);
-        xml = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        const QString project = frames.filePath("show." + fileTypeOf(format) + (isVideo(format) ? ".mlt" : ""));
+        if (isVideo(format)) {
+            xml = controller.createMLTProject(Editor::Melt).xml;
+            QFile file(project);
+            if (!file.open(QIODevice::WriteOnly) || file.write(xml) != xml.size())
+                return {};
+        } else {
+            if (!controller.writeTo(project, format))
+                return {};
+            QFile file(project);
+            xml = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }
 
         const QString folder = frames.filePath(transition + fileTypeOf(format));
         QDir().mkpath(folder);

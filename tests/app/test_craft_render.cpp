@@ -22,6 +22,7 @@ protected:
         ui.compHeight.setStringValue(QString::number(height));
     }
     VideoSettings &video() { return controller.videoSettings; }
+    void expectSteadyZoom(const QList<QImage> &frames);
 };
 
 QImage filled(int width, int height, QColor colour)
@@ -55,14 +56,22 @@ int textPixels(const QImage &frame, int top, int bottom)
 
 // Pan and zoom: the first photo zooms in, so a small square at its centre
 // grows steadily, by 15% from its first frame to its last, and the frame's
-// edge never shows (a 4:3 photo in a 4:3 frame has no bars).
+// edge never shows (a 4:3 photo in a 4:3 frame has no bars). Both in the MLT
+// export (Shotcut's filter) and in the project a video is rendered from.
 TEST_F(CraftRender, PanZoomGrowsSteadilyWithoutUncoveringTheEdge)
 {
     QImage picture = filled(160, 120, Qt::white);
     QPainter(&picture).fillRect(72, 52, 16, 16, Qt::black);
     startOne(picture, 160, 120);
     video().motion = Motion::PanZoom;
-    const QList<QImage> frames = render("Cross Dissolve");
+    for (const OutputFormat format : {OutputFormat::MLT, OutputFormat::MP4}) {
+        SCOPED_TRACE(fileTypeOf(format).toStdString());
+        expectSteadyZoom(render("Cross Dissolve", format));
+    }
+}
+
+void CraftRender::expectSteadyZoom(const QList<QImage> &frames)
+{
     ASSERT_EQ(frames.size(), 50);
     int previous = 0;
     for (int i = 0; i < frames.size(); ++i) {
@@ -87,11 +96,13 @@ TEST_F(CraftRender, FillCoversTheFrameWhereFitLeavesBars)
     EXPECT_TRUE(near(fitted[10].pixelColor(32, 18), kRed));
     video().framing = Framing::Fill;
     video().motion = Motion::PanZoom;
-    const QList<QImage> filledFrames = render("Edge Wipe");
-    ASSERT_EQ(filledFrames.size(), fitted.size());
-    for (const int i : {0, 25, 49})
-        for (const QPoint point : {QPoint(1, 18), QPoint(62, 1), QPoint(1, 34)})
-            EXPECT_TRUE(near(filledFrames[i].pixelColor(point), kRed)) << "frame " << i;
+    for (const OutputFormat format : {OutputFormat::MLT, OutputFormat::MP4}) {
+        const QList<QImage> filledFrames = render("Edge Wipe", format);
+        ASSERT_EQ(filledFrames.size(), fitted.size());
+        for (const int i : {0, 25, 49})
+            for (const QPoint point : {QPoint(1, 18), QPoint(62, 1), QPoint(1, 34)})
+                EXPECT_TRUE(near(filledFrames[i].pixelColor(point), kRed)) << fileTypeOf(format).toStdString() << " frame " << i;
+    }
 }
 
 // Captions in the lower band only when asked for; the title card in the
@@ -157,13 +168,16 @@ TEST_F(CraftRender, EveryExifOrientationRendersUpright)
     ui.clipDuration.setStringValue("1");
     ui.compWidth.setStringValue("80");
     ui.compHeight.setStringValue("60");
-    for (const bool moving : {false, true}) {
+    // Still, then moving in the MLT export and in the video's project.
+    for (const int pass : {0, 1, 2}) {
+        const bool moving = pass > 0;
         video().framing = moving ? Framing::Fill : Framing::Fit;
         video().motion = moving ? Motion::PanZoom : Motion::None;
-        const QList<QImage> frames = render(moving ? "Edge Wipe" : "Cross Dissolve");
+        const QList<QImage> frames =
+            render(moving ? "Edge Wipe" : "Cross Dissolve", pass == 2 ? OutputFormat::MP4 : OutputFormat::MLT);
         ASSERT_EQ(frames.size(), 8 * 25);
         for (int turn = 0; turn < 8; ++turn) {
-            SCOPED_TRACE(turn + 10 * moving);
+            SCOPED_TRACE(turn + 10 * pass);
             const QImage &frame = frames[25 * turn];
             EXPECT_TRUE(near(frame.pixelColor(12, 12), kRed, 40));
             EXPECT_TRUE(near(frame.pixelColor(68, 48), kGreen, 40));

@@ -139,7 +139,7 @@ else:
     clips = [e.get("producer") for e in items if photo(e.get("producer"))]
     transitions = [t for t in track[0].findall("transition") if "kdenlive:mixcut" in props(t)]
     filters = [sorted(props(f).get("kdenlive_id", "") for f in e.findall("filter")) for e in items if photo(e.get("producer"))]
-    expected = sorted(["crop", "pan_zoom", "dynamictext", "dynamictext"])
+    expected = sorted(["crop", "qtblend", "dynamictext", "dynamictext"])
     audio = [t for t in root.findall("tractor") if props(t).get("kdenlive:audio_track") == "1" and
              any(music(services[x.get("producer")]) for x in t.findall("track"))]
 
