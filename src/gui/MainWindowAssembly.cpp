@@ -7,8 +7,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QKeySequence>
@@ -18,9 +20,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStatusBar>
 
 #include <algorithm>
+#include <type_traits>
 
 namespace gui {
 
@@ -44,8 +48,8 @@ protected:
     }
 };
 
-// The settings key of the video quality, by its name ("good").
-constexpr const char *kVideoQualitySetting = "video/quality";
+// The settings key of the soundtrack's path.
+constexpr const char *kMusicSetting = "video/music";
 
 // Room left around the window for the frame a window manager draws (title
 // bar and borders), which is not known before the window is shown.
@@ -210,15 +214,55 @@ void MainWindowAssembly::setUpVideo()
         }
     }
 
-    // The quality popup lists the qualities in their order; the choice is
-    // remembered.
-    const std::optional<VideoQuality> remembered =
-        videoQualityNamed(applicationSettings().value(QLatin1String(kVideoQualitySetting)).toString());
-    m_controller.videoSettings.quality = remembered.value_or(VideoSettings().quality);
-    m_ui->qualityPopup->setCurrentIndex(int(m_controller.videoSettings.quality));
-    connect(m_ui->qualityPopup, &QComboBox::currentIndexChanged, this, [this](int index) {
-        m_controller.videoSettings.quality = VideoQuality(index);
-        applicationSettings().setValue(QLatin1String(kVideoQualitySetting), nameOf(VideoQuality(index)));
+    // Each popup lists its choices in their order, each choice is remembered
+    // by its name ("video/quality" = "good") and the check boxes by their
+    // state; what is not remembered (or no longer makes sense) is the default.
+    VideoSettings &video = m_controller.videoSettings;
+    const auto popup = [this](QComboBox *box, const char *key, auto &setting, auto named, auto name) {
+        setting = named(applicationSettings().value(QLatin1String(key)).toString()).value_or(setting);
+        box->setCurrentIndex(int(setting));
+        connect(box, &QComboBox::currentIndexChanged, this, [&setting, key, name](int index) {
+            setting = std::remove_reference_t<decltype(setting)>(index);
+            applicationSettings().setValue(QLatin1String(key), name(setting));
+        });
+    };
+    popup(m_ui->qualityPopup, "video/quality", video.quality, videoQualityNamed, [](VideoQuality q) { return nameOf(q); });
+    popup(m_ui->motionPopup, "video/motion", video.motion, motionNamed, [](Motion m) { return nameOf(m); });
+    popup(m_ui->framingPopup, "video/framing", video.framing, framingNamed, [](Framing f) { return nameOf(f); });
+    const std::pair<QCheckBox *, std::pair<const char *, bool VideoSettings::*>> checks[] = {
+        {m_ui->fitToMusicCheckBox, {"video/fitToMusic", &VideoSettings::fitToMusic}},
+        {m_ui->shuffleCheckBox, {"video/shuffle", &VideoSettings::shuffle}},
+        {m_ui->captionsCheckBox, {"video/captions", &VideoSettings::captions}},
+        {m_ui->titleCardCheckBox, {"video/titleCard", &VideoSettings::titleCard}}};
+    for (const auto &[box, setting] : checks) {
+        const auto [key, member] = setting;
+        video.*member = applicationSettings().value(QLatin1String(key), false).toBool();
+        box->setChecked(video.*member);
+        connect(box, &QCheckBox::toggled, this, [this, key, member](bool on) {
+            m_controller.videoSettings.*member = on;
+            applicationSettings().setValue(QLatin1String(key), on);
+        });
+    }
+    // The soundtrack, typed or chosen; the clips can stretch to it only when
+    // there is one. Each save shuffles anew (the log tells the seed).
+    const auto setMusic = [this](const QString &path) {
+        m_controller.videoSettings.music = path.trimmed();
+        m_ui->fitToMusicCheckBox->setEnabled(!m_controller.videoSettings.music.isEmpty());
+    };
+    m_ui->musicField->setText(applicationSettings().value(QLatin1String(kMusicSetting)).toString());
+    setMusic(m_ui->musicField->text());
+    connect(m_ui->musicField, &QLineEdit::textChanged, this, [setMusic](const QString &path) {
+        setMusic(path);
+        applicationSettings().setValue(QLatin1String(kMusicSetting), path.trimmed());
+    });
+    connect(m_ui->musicBrowseButton, &QPushButton::clicked, this, [this] {
+        const QString current = m_ui->musicField->text().trimmed();
+        const QString start = current.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::MusicLocation) : current;
+        const QString chosen = QFileDialog::getOpenFileName(
+            m_mainWindow.get(), QStringLiteral("Choose a Soundtrack"), start,
+            QStringLiteral("Audio files (*.mp3 *.ogg *.oga *.opus *.flac *.wav *.m4a *.aac);;All files (*)"));
+        if (!chosen.isEmpty())
+            m_ui->musicField->setText(chosen);
     });
 
     // Quitting while a video renders asks first.

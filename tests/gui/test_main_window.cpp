@@ -32,14 +32,17 @@
 
 namespace {
 
+// The application's settings in a folder of the test's own, from before the
+// window reads them.
+struct TemporarySettings {
+    TemporarySettings() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path()); }
+    QTemporaryDir folder;
+};
+
 // The window on the sample library, not yet started.
 class Assembly : public ::testing::Test {
 protected:
-    Assembly()
-    {
-        toolkit::setBackend(&qtBackend);
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-    }
+    Assembly() { toolkit::setBackend(&qtBackend); }
     ~Assembly() override { toolkit::setBackend(nullptr); }
     template <typename T = QComboBox> T *widget(const char *name) { return assembly.mainWindow()->findChild<T *>(name); }
     QComboBox *albums() { return widget("albumPopup"); }
@@ -53,7 +56,7 @@ protected:
     bool counted() { return QTest::qWaitFor([&] { return !assembly.overviewPanel().counting() && !assembly.overviewPanel().pending(); }); }
 
     toolkit::QtBackend qtBackend;
-    QTemporaryDir settings;
+    TemporarySettings settings;
     SampleHome home;
     gui::MainWindowAssembly assembly;
     rvWindow &window = assembly.window();
@@ -285,14 +288,17 @@ TEST_F(Assembly, KeyboardAndWaysToSave)
     EXPECT_EQ(QApplication::focusWidget(), albums());
     EXPECT_TRUE(assembly.mainWindow()->testAttribute(Qt::WA_KeyboardFocusChange));
 
+    widget<QLineEdit>("musicField")->setText("/music/tune.ogg"); // the clips can stretch to it
     QStringList order{QApplication::focusWidget()->objectName()};
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 18; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         order << QApplication::focusWidget()->objectName();
     }
     EXPECT_EQ(order, QStringList({"albumPopup", "titleField", "clipDurationField", "transitionDurationField",
                                   "transitionPopup", "frameRatePopup", "widthField", "heightField",
-                                  "newProjectCheckBox", "qualityPopup", "saveButton"}));
+                                  "newProjectCheckBox", "qualityPopup", "motionPopup", "framingPopup", "musicField",
+                                  "musicBrowseButton", "fitToMusicCheckBox", "shuffleCheckBox", "captionsCheckBox",
+                                  "titleCardCheckBox", "saveButton"}));
 
     const std::pair<QString, std::function<void()>> ways[] = {
         {"button", [&] { QTest::mouseClick(widget<QPushButton>("saveButton"), Qt::LeftButton); }},
@@ -324,14 +330,14 @@ TEST_F(Assembly, KeyboardAndWaysToSave)
     for (QAbstractButton *button : assembly.mainWindow()->findChildren<QAbstractButton *>())
         if (!button->text().isEmpty())
             claim(button->text(), button->objectName());
-    EXPECT_EQ(mnemonics.size(), 16);
+    EXPECT_EQ(mnemonics.size(), 24);
 }
 
 // The layout's choices and defaults, which the command line offers too (its
 // tests pin their order: 29.97 first, the random transition last). The window
-// opens within the screen's free area (the off-screen screen, 800x600, is
-// smaller than a 1024x768 one); shrunk as far as it goes, it still shows every
-// setting whole and a column of photos.
+// opens within the screen's free area (the off-screen screen is 1024x768, with
+// the window manager's frame around it); shrunk as far as it goes, it still
+// shows every setting whole and a column of photos.
 TEST_F(Assembly, LayoutChoicesAndTooSmallAWindow)
 {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -359,6 +365,32 @@ TEST_F(Assembly, LayoutChoicesAndTooSmallAWindow)
         EXPECT_EQ(shown.size(), control->size());
         EXPECT_GE(control->width(), std::min(control->sizeHint().width(), control->minimumSizeHint().width()));
     }
+}
+
+// The Video group fills the controller's video settings and is remembered:
+// a window opened afterwards starts with the same choices. The clips stretch
+// to the soundtrack only when there is one.
+TEST_F(Assembly, VideoSettingsAreUsedAndRemembered)
+{
+    EXPECT_FALSE(widget<QCheckBox>("fitToMusicCheckBox")->isEnabled());
+    widget("qualityPopup")->setCurrentIndex(2);
+    widget("motionPopup")->setCurrentIndex(1);
+    widget("framingPopup")->setCurrentIndex(1);
+    widget<QLineEdit>("musicField")->setText(" /music/tune.ogg ");
+    EXPECT_TRUE(widget<QCheckBox>("fitToMusicCheckBox")->isEnabled());
+    for (const char *box : {"fitToMusicCheckBox", "shuffleCheckBox", "captionsCheckBox", "titleCardCheckBox"})
+        widget<QCheckBox>(box)->setChecked(true);
+
+    const auto chosen = [](const VideoSettings &v) {
+        return QStringList{nameOf(v.quality), nameOf(v.motion), nameOf(v.framing), v.music,
+                           QString("%1%2%3%4").arg(v.fitToMusic).arg(v.shuffle).arg(v.captions).arg(v.titleCard)};
+    };
+    const QStringList expected{"best", "pan-zoom", "fill", "/music/tune.ogg", "1111"};
+    EXPECT_EQ(chosen(assembly.controller().videoSettings), expected);
+    gui::MainWindowAssembly reopened;
+    EXPECT_EQ(chosen(reopened.controller().videoSettings), expected);
+    EXPECT_EQ(reopened.mainWindow()->findChild<QLineEdit *>("musicField")->text(), "/music/tune.ogg");
+    EXPECT_FALSE(reopened.controller().videoSettings.shuffleSeed); // a new order at each save
 }
 
 // A video saved from the window renders in the background: Save waits, the
