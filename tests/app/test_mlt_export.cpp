@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <utility>
 
@@ -336,6 +337,79 @@ TEST_F(SaveRoad, ChoosingTheMltTypeWritesTheProjectUnlogged)
     EXPECT_EQ(lines.value(3), "producer photo1 0-149 length=150 resource=" + images[0] + " shotcut:caption=Beach"); // 5 s at 30 fps
     EXPECT_EQ(log.count(), 0);
     EXPECT_EQ(backend.beepCount(), 0);
+}
+
+} // namespace
+
+namespace {
+
+// Every photo once, in an order that only the seed decides (the same on every
+// machine: the pinned order is what a printed seed gives back).
+TEST(Timeline, ShuffleIsAPermutationTheSeedRepeats)
+{
+    std::vector<size_t> order = shuffledOrder(50, 7);
+    EXPECT_EQ(order, shuffledOrder(50, 7));
+    EXPECT_NE(order, shuffledOrder(50, 8));
+    std::sort(order.begin(), order.end());
+    for (size_t i = 0; i < order.size(); ++i)
+        EXPECT_EQ(order[i], i);
+    EXPECT_EQ(shuffledOrder(6, 42), (std::vector<size_t>{4, 3, 0, 2, 5, 1}));
+    EXPECT_TRUE(shuffledOrder(0, 1).empty());
+
+    VideoSettings video;
+    video.shuffle = true;
+    video.shuffleSeed = 42;
+    const Timeline timeline = slideshowTimeline(
+        document(150, 0, "Cross Dissolve", {"/0.jpg", "/1.jpg", "/2.jpg", "/3.jpg", "/4.jpg", "/5.jpg"}), "/home",
+        std::nullopt, video);
+    QStringList paths;
+    for (const Timeline::Photo &photo : timeline.photos)
+        paths << photo.path;
+    QStringList expected;
+    for (const size_t i : shuffledOrder(6, 42))
+        expected << QString("/%1.jpg").arg(i);
+    EXPECT_EQ(paths, expected);
+    EXPECT_EQ(timeline.notes, QStringList{"The photos are shuffled with the seed 42"});
+}
+
+// Captions: at most two lines split between words, the rest cut short.
+TEST(Timeline, CaptionsWrapOnTwoLinesAndAreCutShort)
+{
+    EXPECT_EQ(captionLines("  Morning   on the\tbeach ", 40), "Morning on the beach");
+    EXPECT_EQ(captionLines("Morning on the beach", 10), "Morning on\nthe beach");
+    EXPECT_EQ(captionLines("Morning on the beach at dawn", 10), QString::fromUtf8("Morning on\nthe beach…"));
+    EXPECT_EQ(captionLines("Supercalifragilistic", 10), QString::fromUtf8("Supercali…"));
+    EXPECT_EQ(captionLines("", 10), "");
+}
+
+// Any caption and title the album file can hold (markup characters, quotes,
+// MLT's "#" keywords, control characters, thousands of characters) leaves
+// both projects well-formed, the text as it was given, shortened.
+TEST(MltWriter, AnyCaptionKeepsTheProjectsWellFormed)
+{
+    using jsontest::dict, jsontest::str;
+    const QString odd = QString::fromUtf8("Été & <Ærø> \"quoted\" 'x' #timecode# \x01") + QString(3000, 'w');
+    Value doc = document(150, 25, "Edge Wipe", {"/a.jpg", "/b.jpg"}, 640, 360, 25, "FALSE", odd);
+    Value slides = Value::array();
+    slides.append(dict({{"name", Value::string(odd)}, {"path", str("/a.jpg")}}));
+    slides.append(dict({{"name", str("")}, {"path", str("/photos/b.jpg")}}));
+    doc.insert("slides", slides);
+    VideoSettings video;
+    video.captions = video.titleCard = true;
+    const Timeline timeline = slideshowTimeline(doc, "/home", std::nullopt, video);
+    for (const QByteArray &xml : {shotcutProjectXml(timeline), kdenliveProjectXml(timeline, QString())}) {
+        QStringList texts;
+        QXmlStreamReader reader(xml);
+        while (!reader.atEnd())
+            if (reader.readNext() == QXmlStreamReader::StartElement && reader.attributes().value("name") == u"argument")
+                texts << reader.readElementText();
+        ASSERT_FALSE(reader.hasError()) << qPrintable(reader.errorString());
+        ASSERT_EQ(texts.size(), 6); // each text twice: its shadow, then itself
+        EXPECT_TRUE(texts[0].startsWith(QString::fromUtf8("Été & <Ærø> \"quoted\" 'x' \\#timecode\\#"))) << qPrintable(texts[0]);
+        EXPECT_TRUE(texts[0].endsWith(QChar(0x2026)));
+        EXPECT_LT(texts[0].size(), 200);
+        EXPECT_EQ(texts[4], "b.jpg"); // no caption: the file's name
+    }
 }
 
 } // namespace
