@@ -37,14 +37,13 @@ ffmpeg -v error -f lavfi -i "sine=frequency=440:duration=5" "$work/tone.wav"
 HOME=$work/home "$program" --export "Summer by the Sea" --transition "Edge Wipe" -o "$project" \
   --motion pan-zoom --framing fill --captions --music "$work/tone.wav"
 
-# An X server of its own on the first free display.
-for n in $(seq 90 120); do
-  [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-  server=$!
-  export DISPLAY=":$n"
-  break
-done
+# An X server of its own: Xvfb picks a free display itself and tells which
+# (two tests picking "the first free one" at once would share one).
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+server=$!
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+[[ -s $work/display ]] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n 1 "$work/display")"
 for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 
 # Waits (up to the seconds given) for a window whose name matches; its id.
