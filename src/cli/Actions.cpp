@@ -158,15 +158,8 @@ std::optional<Output> renderOutput(WindowRoad &road, const Command &command, QSt
 {
     road.setVideoSettings(command.video);
     std::optional<Output> output;
-    if (isVideo(command.format)) {
-        MltProject project = road.mltProject();
-        if (project.failure.isNull())
-            output = Output{std::move(project.xml), project.frames};
-        else
-            *reason = project.failure;
-    } else if (std::optional<QByteArray> bytes = road.render(command.format, command.verbose, reason)) {
-        output = Output{std::move(*bytes), 0};
-    }
+    if (std::optional<QByteArray> bytes = road.render(command.format, command.verbose, reason))
+        output = Output{std::move(*bytes), road.frames()};
     for (const QString &note : road.notes())
         writeOut(stderr, kProgram + QStringLiteral(": ") + note + QLatin1Char('\n'));
     return output;

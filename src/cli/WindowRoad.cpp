@@ -126,6 +126,7 @@ std::optional<QByteArray> WindowRoad::render(OutputFormat format, bool logText, 
                              : format == OutputFormat::MLT    ? m_controller.createMLTProject()
                                                               : m_controller.createMLTProject(Editor::Melt);
         m_notes = project.notes;
+        m_frames = project.frames;
         if (!project.failure.isNull()) {
             *reason = project.failure;
             return std::nullopt;

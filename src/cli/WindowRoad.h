@@ -76,14 +76,8 @@ public:
     // holds text outside ASCII. The whole text is logged only with logText.
     // A video format gives the MLT project melt renders the video from.
     std::optional<QByteArray> render(OutputFormat format, bool logText, QString *reason);
-    // The chosen album's MLT project with the frames of its timeline, or why
-    // there is none.
-    MltProject mltProject()
-    {
-        MltProject project = m_controller.createMLTProject();
-        m_notes = project.notes;
-        return project;
-    }
+    // The frames of the last project's timeline (its video's length).
+    int64_t frames() const { return m_frames; }
     // What the last project's video settings changed (the shuffle's seed,
     // music too short to fit), for a person to read.
     QStringList notes() const { return m_notes; }
@@ -99,6 +93,7 @@ private:
     rvController m_controller;
     QStringList m_log; // the lines logged so far
     QStringList m_notes;
+    int64_t m_frames = 0;
 };
 
 } // namespace cli
