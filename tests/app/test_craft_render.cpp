@@ -126,6 +126,57 @@ TEST_F(CraftRender, CaptionsAndTitleCardShowWhenAsked)
     EXPECT_GT(textPixels(texts[90], 84, 120), 20);  // the caption stays
 }
 
+// The caption holds still over the moving photo (it is drawn over the pan
+// and zoom, not carried by it) in the Shotcut project and in the video's.
+// With SLIDESHOW_PAN_ZOOM_STILL=FILE set, five of the video's frames go
+// there as a strip (the README's still).
+TEST_F(CraftRender, CaptionHoldsStillOverThePanAndZoom)
+{
+    QList<std::pair<QString, QImage>> none;
+    start(none);
+    const QString path = home.filePath("Pictures/beach.jpg");
+    ASSERT_TRUE(QDir().mkpath(home.filePath("Pictures")));
+    ASSERT_TRUE(QFile::copy(SAMPLE_PHOTOS "/beach.jpg", path));
+    library.image("1", path, "Morning on the beach");
+    library.album("Beach", {"1"});
+    SaveRoad::start("Beach");
+    ui.transitionDuration.setStringValue("0");
+    ui.clipDuration.setStringValue("2");
+    ui.compWidth.setStringValue("320");
+    ui.compHeight.setStringValue("240");
+    video().motion = Motion::PanZoom;
+    video().captions = true;
+    for (const OutputFormat format : {OutputFormat::MLT, OutputFormat::MP4}) {
+        SCOPED_TRACE(fileTypeOf(format).toStdString());
+        const QList<QImage> frames = render("Cross Dissolve", format);
+        ASSERT_EQ(frames.size(), 50);
+        // Pixels in the rows [top, bottom) that pass the test.
+        const auto count = [](int top, int bottom, auto passes) {
+            int n = 0;
+            for (int y = top; y < bottom; ++y)
+                for (int x = 0; x < 320; ++x)
+                    n += passes(x, y) ? 1 : 0;
+            return n;
+        };
+        const auto white = [&](int x, int y) { return bool(near(frames[12].pixelColor(x, y), Qt::white, 20)); };
+        // Changed between two frames a second apart.
+        const auto changed = [&](int x, int y) { return !near(frames[12].pixelColor(x, y), frames[37].pixelColor(x, y)); };
+        EXPECT_GT(count(200, 240, white), 60);   // the caption is there
+        EXPECT_GT(count(60, 140, changed), 300); // the word on the photo moved and grew
+        EXPECT_LT(count(200, 240, changed), 40); // the caption did not
+        const QByteArray still = qgetenv("SLIDESHOW_PAN_ZOOM_STILL");
+        if (format == OutputFormat::MP4 && !still.isEmpty()) {
+            QImage strip(5 * 324 - 4, 240, QImage::Format_RGB32);
+            strip.fill(Qt::white);
+            QPainter painter(&strip);
+            for (int k = 0; k < 5; ++k)
+                painter.drawImage(324 * k, 0, frames[std::min(12 * k, 49)]);
+            painter.end();
+            EXPECT_TRUE(strip.save(QString::fromLocal8Bit(still)));
+        }
+    }
+}
+
 // Eight JPEGs of one upright picture, stored turned and mirrored every way
 // with the EXIF orientation saying so: every one renders upright, also
 // filling the frame while it pans and zooms.
