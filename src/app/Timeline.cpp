@@ -125,6 +125,33 @@ int Timeline::titleSize() const
     return std::max(10, int(std::lround(height * 0.09)));
 }
 
+Timeline timelinePart(const Timeline &timeline, int64_t from, int64_t frames, int64_t *offset)
+{
+    const int64_t C = timeline.timing.clip, T = timeline.timing.transition, total = timeline.timing.total;
+    const int64_t n = int64_t(timeline.photos.size());
+    Timeline part = timeline;
+    part.music.reset();
+    *offset = 0;
+    if (n == 0)
+        return part;
+    // Photo k is alone over [k(C+T), k(C+T)+C), then goes over into k + 1.
+    const auto photoAt = [&](int64_t frame) { return std::clamp<int64_t>(frame / (C + T), 0, n - 1); };
+    from = std::clamp<int64_t>(from, 0, total - 1);
+    const int64_t last = std::clamp<int64_t>(from + std::max<int64_t>(frames, 1) - 1, from, total - 1);
+    const int64_t first = photoAt(from);
+    int64_t end = photoAt(last);
+    if (end + 1 < n && last >= end * (C + T) + C) // in the transition out of it
+        ++end;
+    *offset = first * (C + T);
+    part.photos.assign(timeline.photos.begin() + first, timeline.photos.begin() + end + 1);
+    for (Timeline::Photo &photo : part.photos)
+        photo.start -= *offset;
+    part.timing.total = (end + 1 == n ? total : end * (C + T) + C) - *offset;
+    if (first > 0)
+        part.titleCard.reset();
+    return part;
+}
+
 MltTiming mltTiming(int32_t photoDuration, int32_t transDuration, int64_t photos)
 {
     MltTiming timing;

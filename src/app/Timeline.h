@@ -96,6 +96,16 @@ Timeline slideshowTimeline(const Value &document, const QString &homeFolder,
                            const VideoSettings &video = VideoSettings(),
                            std::optional<double> musicSeconds = std::nullopt);
 
+// The part of the timeline on screen over the frames [from, from + frames),
+// for a preview: the photos seen in that span, the first of them from its own
+// frames on (the transition into it left out, as melt cannot start a project
+// in the middle of one), so that frame f of the timeline is frame f - offset
+// of the part, for every f from `from` to the part's end. The part has no
+// music, and a title card only when it starts with the first photo. melt
+// loads every picture of a project before its first frame: a part of a long
+// slideshow starts in a fraction of the time.
+Timeline timelinePart(const Timeline &timeline, int64_t from, int64_t frames, int64_t *offset);
+
 // The photos' order for a shuffle seed: a permutation of 0 to count - 1, the
 // same for the same seed on every machine.
 std::vector<size_t> shuffledOrder(size_t count, uint64_t seed);

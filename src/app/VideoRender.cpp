@@ -122,20 +122,27 @@ QProcessEnvironment VideoRender::meltEnvironment()
     return environment;
 }
 
-VideoRender::VideoRender(QObject *parent) : QObject(parent)
+void VideoRender::prepareMelt(QProcess &process, std::function<void()> inChild)
 {
-    m_process.setProcessEnvironment(meltEnvironment());
-    m_process.setStandardOutputFile(QProcess::nullDevice());
+    process.setProcessEnvironment(meltEnvironment());
+    process.setStandardOutputFile(QProcess::nullDevice());
     // melt dies with this process, and in a process group of its own it is
     // not reached by a terminal's interrupt meant for this one (which stops
     // it and cleans up itself).
     const pid_t us = ::getpid();
-    m_process.setChildProcessModifier([us] {
+    process.setChildProcessModifier([us, inChild = std::move(inChild)] {
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != us)
             ::_exit(127);
         ::setpgid(0, 0);
+        if (inChild)
+            inChild();
     });
+}
+
+VideoRender::VideoRender(QObject *parent) : QObject(parent)
+{
+    prepareMelt(m_process);
     connect(&m_process, &QProcess::readyReadStandardError, this, &VideoRender::readProgress);
     connect(&m_process, &QProcess::finished, this, &VideoRender::meltFinished);
     connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QTemporaryDir;
@@ -41,6 +42,10 @@ public:
     // The environment melt runs in: Qt's off-screen platform, whatever the
     // display.
     static QProcessEnvironment meltEnvironment();
+    // Sets a process up as every melt of this application runs: in that
+    // environment, dying with this process, in a process group of its own;
+    // inChild (async-signal-safe calls only) runs in the child before melt.
+    static void prepareMelt(QProcess &process, std::function<void()> inChild = {});
 
     explicit VideoRender(QObject *parent = nullptr);
     // A render still running is stopped, leaving nothing behind.

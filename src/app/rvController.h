@@ -96,11 +96,13 @@ public:
     // renders this one document. No value without a window.
     Value createSlideshowDocument();
 
-private:
     // The timeline of a freshly built document at the window's frame rate
-    // with the video settings (a shuffle without a seed gets a new one); the
-    // project's failure is set when the music cannot be read.
+    // with the video settings (a shuffle without a seed gets a new one), the
+    // projects' and the preview's; the project's frames and notes (logged)
+    // are set, or its failure when the music cannot be read.
     std::optional<Timeline> createTimeline(MltProject &project);
+
+private:
     // Writes a project atomically; false, after the beep and the log lines,
     // when there is none or the write fails.
     bool writeProjectTo(const QString &path, const MltProject &project);

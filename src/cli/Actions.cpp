@@ -119,10 +119,17 @@ private:
     int m_received = 0;
 };
 
+// What an export writes: a document's bytes, or for a video the MLT project
+// it is rendered from and the frames of its timeline.
+struct Output {
+    QByteArray bytes;
+    int64_t frames = 0;
+};
+
 // Renders the project into a video at the path, its progress on standard
 // error when that is a terminal. The exit status: success, a failure (with
 // its message), or 128 and the signal's number when one stopped it.
-int renderVideo(const MltProject &project, const QString &path, const Command &command, const QString &album)
+int renderVideo(const Output &project, const QString &path, const Command &command, const QString &album)
 {
     VideoRender render;
     StopSignals stopSignals([&render] { render.cancel(); });
@@ -135,7 +142,7 @@ int renderVideo(const MltProject &project, const QString &path, const Command &c
         });
     }
     QString reason;
-    if (!render.start(project.xml, project.frames, path, command.format, command.video, &reason))
+    if (!render.start(project.bytes, project.frames, path, command.format, command.video, &reason))
         return fail(QStringLiteral("cannot export \"%1\": %2").arg(album, reason));
     const bool written = render.waitForFinished();
     if (showProgress)
@@ -145,15 +152,8 @@ int renderVideo(const MltProject &project, const QString &path, const Command &c
     return written ? kSuccess : fail(QStringLiteral("cannot export \"%1\": %2").arg(album, render.failure()));
 }
 
-// What an export writes: a document's bytes, or for a video the MLT project
-// it is rendered from and the frames of its timeline.
-struct Output {
-    QByteArray bytes;
-    int64_t frames = 0;
-};
-
-// Its notes (the shuffle's seed, music too short to fit) go to standard
-// error.
+// The output of the chosen album in the command's format. Its notes (the
+// shuffle's seed, music too short to fit) go to standard error.
 std::optional<Output> renderOutput(WindowRoad &road, const Command &command, QString *reason)
 {
     road.setVideoSettings(command.video);
@@ -169,7 +169,7 @@ std::optional<Output> renderOutput(WindowRoad &road, const Command &command, QSt
 int writeOutput(const Output &output, const QString &path, const Command &command, const QString &album)
 {
     if (isVideo(command.format))
-        return renderVideo(MltProject{output.bytes, output.frames, {}, {}}, path, command, album);
+        return renderVideo(output, path, command, album);
     QString reason;
     return writeFileAtomically(path, output.bytes, &reason) ? kSuccess : fail(reason);
 }

@@ -1,5 +1,6 @@
 #include "MainWindowAssembly.h"
 
+#include "PreviewPanel.h"
 #include "Settings.h"
 #include "ThumbnailGrid.h"
 #include "VideoRender.h"
@@ -18,10 +19,13 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScreen>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
 
 #include <algorithm>
 #include <type_traits>
@@ -116,6 +120,7 @@ MainWindowAssembly::MainWindowAssembly()
     setUpKeyboard();
     setUpLibraryChoice();
     setUpVideo();
+    setUpPreview();
 
     connect(m_ui->saveButton, &QPushButton::clicked, this, [this] { save(); });
     connect(m_ui->saveAction, &QAction::triggered, this, [this] { save(); });
@@ -194,7 +199,10 @@ void MainWindowAssembly::updateSaveEnabled()
 void MainWindowAssembly::setUpVideo()
 {
     m_renderStatus = new RenderStatus(m_mainWindow->statusBar());
-    connect(m_renderStatus, &RenderStatus::renderingChanged, this, [this] { updateSaveEnabled(); });
+    connect(m_renderStatus, &RenderStatus::renderingChanged, this, [this] {
+        updateSaveEnabled();
+        m_previewPanel->holdBack(m_renderStatus->rendering()); // the render gets the cores
+    });
     m_controller.videoRenderStarted = [this](VideoRender &render) {
         const rvWindow::FrameRate rate = m_window.frameRate();
         m_renderStatus->follow(render, double(rate.numerator) / rate.denominator);
@@ -334,13 +342,31 @@ void MainWindowAssembly::addThumbnailGrid()
     splitter->addWidget(m_mainWindow->takeCentralWidget());
     m_thumbnailGrid = new ThumbnailGrid;
     m_thumbnailGrid->setObjectName(QStringLiteral("thumbnailGrid"));
-    splitter->addWidget(m_thumbnailGrid);
+    m_previewPanel = new PreviewPanel([this](QString *failure) {
+        // As a save builds it; a shuffle without a seed keeps one order
+        // while the window is open.
+        const VideoSettings settings = m_controller.videoSettings;
+        if (settings.shuffle && !settings.shuffleSeed)
+            m_controller.videoSettings.shuffleSeed = m_previewSeed;
+        MltProject project;
+        std::optional<Timeline> timeline = m_controller.createTimeline(project);
+        m_controller.videoSettings = settings;
+        *failure = project.failure;
+        return timeline;
+    });
+    m_previewPanel->setObjectName(QStringLiteral("previewPanel"));
+    m_viewTabs = new QTabWidget;
+    m_viewTabs->setObjectName(QStringLiteral("viewTabs"));
+    m_viewTabs->setDocumentMode(true);
+    m_viewTabs->addTab(m_thumbnailGrid, QStringLiteral("Photos"));
+    m_viewTabs->addTab(m_previewPanel, QStringLiteral("Preview"));
+    splitter->addWidget(m_viewTabs);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
     const QSize settings = m_mainWindow->size();
     const QSize cell = m_thumbnailGrid->gridSize();
-    const int gridFrame = 40; // the grid's frame and scroll bar
-    m_thumbnailGrid->setMinimumSize(cell + QSize(gridFrame, gridFrame));
+    const int gridFrame = 40 + m_viewTabs->tabBar()->sizeHint().height(); // the grid's frame, scroll bar and tab
+    m_thumbnailGrid->setMinimumSize(cell + QSize(40, 40));
     m_mainWindow->setCentralWidget(splitter);
 
     // At first room for four columns and three rows of photos, as far as the
@@ -352,6 +378,30 @@ void MainWindowAssembly::addThumbnailGrid()
     splitter->setSizes({settings.width(), size.width() - settings.width()});
     m_mainWindow->resize(size);
     QWidget::setTabOrder(m_ui->saveButton, m_thumbnailGrid);
+}
+
+void MainWindowAssembly::showPreview(bool preview)
+{
+    m_viewTabs->setCurrentWidget(preview ? static_cast<QWidget *>(m_previewPanel) : m_thumbnailGrid);
+}
+
+// ---------------------------------------------------------------------------
+// Preview
+
+void MainWindowAssembly::setUpPreview()
+{
+    m_previewSeed = QRandomGenerator::system()->generate64();
+    const auto changed = [this] { m_previewPanel->settingsChanged(); };
+    for (QLineEdit *field : {m_ui->titleField, m_ui->clipDurationField, m_ui->transitionDurationField,
+                             m_ui->widthField, m_ui->heightField, m_ui->musicField})
+        connect(field, &QLineEdit::textChanged, this, changed);
+    for (QComboBox *popup : {m_ui->albumPopup, m_ui->transitionPopup, m_ui->frameRatePopup, m_ui->motionPopup,
+                             m_ui->framingPopup})
+        connect(popup, &QComboBox::currentIndexChanged, this, changed);
+    for (QCheckBox *box : {m_ui->fitToMusicCheckBox, m_ui->shuffleCheckBox, m_ui->captionsCheckBox,
+                           m_ui->titleCardCheckBox})
+        connect(box, &QCheckBox::toggled, this, changed);
+    connect(m_albumLoader.get(), &AlbumLoader::finished, this, changed);
 }
 
 } // namespace gui

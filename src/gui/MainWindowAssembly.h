@@ -13,12 +13,14 @@
 #include <memory>
 
 class QMainWindow;
+class QTabWidget;
 namespace Ui {
 class MainWindow;
 }
 
 namespace gui {
 
+class PreviewPanel;
 class ThumbnailGrid;
 
 // The loaded window layout and the two objects it creates, wired together:
@@ -49,6 +51,10 @@ public:
     rvController &controller() { return m_controller; }
     // The grid of the selected album's photos, right of the settings.
     ThumbnailGrid *thumbnailGrid() const { return m_thumbnailGrid; }
+    // The slideshow played, in the tab beside the grid's.
+    PreviewPanel *previewPanel() const { return m_previewPanel; }
+    // Shows the grid's tab or the preview's.
+    void showPreview(bool preview);
     OverviewPanel &overviewPanel() { return *m_overviewPanel; }
     LibraryChooser &libraryChooser() { return *m_libraryChooser; }
 
@@ -74,8 +80,11 @@ private:
     // Runs one of the window's loads, or holds it back until the save in
     // progress is over.
     void load(void (rvWindow::*operation)());
-    // Puts the settings and the thumbnail grid side by side.
+    // Puts the settings and the tabs of the thumbnail grid and the preview
+    // side by side.
     void addThumbnailGrid();
+    // The preview follows every setting it shows.
+    void setUpPreview();
 
     // Declared in destruction order's reverse: the widgets outlive the
     // adapters, the adapters outlive the window that points at them.
@@ -96,6 +105,9 @@ private:
     rvController m_controller;
     std::unique_ptr<AlbumLoader> m_albumLoader; // goes first: its worker may still be reading
     ThumbnailGrid *m_thumbnailGrid = nullptr;   // owned by the main window
+    PreviewPanel *m_previewPanel = nullptr;     // owned by the main window
+    QTabWidget *m_viewTabs = nullptr;           // owned by the main window
+    uint64_t m_previewSeed = 0;                 // the preview's shuffle while no seed is set
     std::unique_ptr<OverviewPanel> m_overviewPanel;
     std::unique_ptr<LibraryChooser> m_libraryChooser;
     RenderStatus *m_renderStatus = nullptr; // owned by the status bar

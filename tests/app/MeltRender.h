@@ -108,7 +108,14 @@ protected:
             xml = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         }
 
-        const QString folder = frames.filePath(transition + fileTypeOf(format));
+        return renderFile(project, transition + fileTypeOf(format));
+    }
+
+    // Renders the project file into the frames' folder named; the frames in
+    // order.
+    QList<QImage> renderFile(const QString &project, const QString &name)
+    {
+        const QString folder = frames.filePath(name);
         QDir().mkpath(folder);
         // On a busy machine melt 7.12 now and then ends at once, successfully and
         // without a word, having rendered nothing: such a run is tried again.

@@ -177,6 +177,47 @@ TEST_F(CraftRender, CaptionHoldsStillOverThePanAndZoom)
     }
 }
 
+// A part of the timeline, as the preview plays it, gives the frames of the
+// whole from its first frame on: the pan and zoom, the captions and the
+// transitions are where they were. Four photos, 2 s each and 1 s
+// transitions (75 frames a photo): from the middle of the second photo's
+// transition out to the third's, the part holds the second to the fourth.
+TEST_F(CraftRender, APartOfTheTimelineGivesTheWholesFrames)
+{
+    QList<std::pair<QString, QImage>> pictures;
+    for (const QColor colour : {kRed, kGreen, kBlue, QColor(Qt::yellow)}) {
+        QImage picture = filled(160, 120, colour);
+        QPainter(&picture).fillRect(72, 52, 16, 16, Qt::black);
+        pictures.append({"Pictures/" + colour.name() + ".png", picture});
+    }
+    start(pictures);
+    ui.compWidth.setStringValue("160");
+    ui.compHeight.setStringValue("120");
+    ui.selectTransition("Cross Dissolve");
+    video().motion = Motion::PanZoom;
+    video().captions = true;
+    MltProject project;
+    const std::optional<Timeline> timeline = controller.createTimeline(project);
+    ASSERT_TRUE(timeline);
+    ASSERT_EQ(timeline->timing.total, 4 * 50 + 3 * 25);
+    int64_t offset = -1;
+    const Timeline part = timelinePart(*timeline, 140, 80, &offset);
+    EXPECT_EQ(offset, 75);
+    EXPECT_EQ(part.photos.size(), 3u);
+    EXPECT_EQ(part.timing.total, 4 * 50 + 3 * 25 - 75);
+
+    const auto renderOf = [&](const Timeline &shown, const QString &name) {
+        const QString path = frames.filePath(name + ".mlt");
+        EXPECT_TRUE(fixtures::writeBytes(path, shotcutProjectXml(shown, Editor::Melt)));
+        return renderFile(path, name);
+    };
+    const QList<QImage> whole = renderOf(*timeline, "whole"), partFrames = renderOf(part, "part");
+    ASSERT_EQ(whole.size(), timeline->timing.total);
+    ASSERT_EQ(partFrames.size(), part.timing.total);
+    for (int frame = 140; frame < whole.size(); frame += 7)
+        EXPECT_EQ(whole[frame], partFrames[frame - offset]) << "frame " << frame;
+}
+
 // Eight JPEGs of one upright picture, stored turned and mirrored every way
 // with the EXIF orientation saying so: every one renders upright, also
 // filling the frame while it pans and zooms.

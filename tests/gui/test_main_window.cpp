@@ -4,6 +4,7 @@
 #include "WindowRoad.h"
 #include "LogCapture.h"
 #include "MainWindowAssembly.h"
+#include "PreviewPanel.h"
 #include "QtApplication.h"
 #include "QtBackend.h"
 #include "SampleHome.h"
@@ -28,6 +29,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QThreadPool>
+#include <QTabWidget>
 #include <QTimer>
 
 namespace {
@@ -443,6 +445,81 @@ TEST_F(Assembly, VideoRendersInTheBackground)
     EXPECT_EQ(assembly.renderStatus().text(), "Stopped rendering Stopped.mp4");
     EXPECT_EQ(QDir(home.desktop()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList({"Plain.json", "Trip.mp4"}));
+}
+
+// The preview of a library of three colours (2 s each, cuts, 25 fps): each
+// frame on screen shows its photo's colour, a seek shows the photo under it,
+// pause stops the clock, a new frame rate restarts at the same moment, and
+// melt is gone once the view hides and once the window closes.
+TEST_F(Assembly, PreviewPlaysSeeksFollowsTheSettingsAndStops)
+{
+    const QColor colours[] = {Qt::red, Qt::green, Qt::blue};
+    fixtures::AlbumFile library;
+    QStringList keys;
+    for (const QColor &colour : colours) {
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path = home.filePath("Pictures/" + colour.name() + ".png");
+        ASSERT_TRUE(QDir().mkpath(home.filePath("Pictures")) && image.save(path));
+        library.image(keys.emplace_back(QString::number(keys.size())), path, colour.name());
+    }
+    ASSERT_TRUE(home.writeAlbumFile(library.album("Colours", keys).xml()));
+    ASSERT_TRUE(started());
+    if (VideoRender::meltProgram().isEmpty())
+        GTEST_SKIP() << "melt is not installed";
+    widget<QLineEdit>("clipDurationField")->setText("2");
+    widget<QLineEdit>("transitionDurationField")->setText("0");
+    widget<QLineEdit>("widthField")->setText("64");
+    widget<QLineEdit>("heightField")->setText("48");
+    widget("frameRatePopup")->setCurrentText("25 (PAL)");
+    assembly.mainWindow()->show();
+    assembly.showPreview(true);
+    gui::PreviewPanel &preview = *assembly.previewPanel();
+
+    // The colour on screen against the photo its frame belongs to.
+    int wrong = 0;
+    int64_t shown = -1; // the last frame put on screen
+    const auto photoAt = [&](int64_t frame) { return colours[std::min<int64_t>(frame * 3 / preview.length(), 2)]; };
+    QObject::connect(&preview, &gui::PreviewPanel::frameShown, &preview, [&](qint64 frame) {
+        const QColor centre = preview.shownFrame().pixelColor(preview.shownFrame().rect().center());
+        wrong += std::abs(centre.red() - photoAt(frame).red()) + std::abs(centre.green() - photoAt(frame).green()) > 60;
+        shown = frame;
+    });
+    const auto at = [&](int64_t frame) { return QTest::qWaitFor([&] { return shown == frame; }, 10000); };
+    ASSERT_TRUE(at(0));
+    EXPECT_EQ(preview.length(), 150);
+
+    preview.seek(110);
+    ASSERT_TRUE(at(110));
+    preview.seek(20);
+    ASSERT_TRUE(at(20));
+    preview.play();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return preview.position() >= 60; }, 10000));
+    preview.pause();
+    const int64_t paused = preview.position();
+    QTest::qWait(300);
+    EXPECT_EQ(preview.position(), paused);
+    EXPECT_FALSE(preview.isPlaying());
+
+    // 25 to 30 frames a second: the same second.
+    preview.seek(70);
+    ASSERT_TRUE(at(70));
+    widget("frameRatePopup")->setCurrentText("30");
+    ASSERT_TRUE(at(84));
+    EXPECT_EQ(preview.length(), 180);
+    EXPECT_EQ(wrong, 0);
+
+    const qint64 melt = preview.stream().processId();
+    ASSERT_NE(melt, 0);
+    assembly.showPreview(false);
+    EXPECT_FALSE(preview.stream().isRunning());
+    EXPECT_FALSE(QFileInfo::exists(QString("/proc/%1").arg(melt)));
+    assembly.showPreview(true);
+    ASSERT_TRUE(at(84));
+    const qint64 again = preview.stream().processId();
+    ASSERT_NE(again, 0);
+    assembly.mainWindow()->close();
+    EXPECT_FALSE(QFileInfo::exists(QString("/proc/%1").arg(again)));
 }
 
 // The popup and title as a list of what happened to them, in order.

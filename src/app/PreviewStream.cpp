@@ -1,0 +1,170 @@
+#include "PreviewStream.h"
+
+#include "VideoRender.h"
+
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+PreviewStream::PreviewStream(QObject *parent) : QObject(parent) {}
+
+PreviewStream::~PreviewStream()
+{
+    stop();
+}
+
+QSize PreviewStream::frameSize(QSize project, QSize view, int largestWidth)
+{
+    const double width = std::max(project.width(), 1), height = std::max(project.height(), 1);
+    const double scale = std::min({largestWidth / width, std::max(view.width(), 16) / width, std::max(view.height(), 16) / height});
+    const int w = std::max(4, int(width * scale) / 4 * 4), h = std::max(2, int(height * scale) / 2 * 2);
+    return {w, h};
+}
+
+qint64 PreviewStream::processId() const
+{
+    return m_process ? m_process->processId() : 0;
+}
+
+bool PreviewStream::start(const QByteArray &project, int64_t frames, QSize size, int64_t from, QString *reason,
+                          int64_t offset, bool keepFrames)
+{
+    std::deque<Frame> kept;
+    if (keepFrames)
+        kept.swap(m_frames);
+    stop();
+    m_frames.swap(kept);
+    const QString melt = VideoRender::meltProgram();
+    if (melt.isEmpty()) {
+        *reason = VideoRender::meltMissingReason();
+        return false;
+    }
+    if (frames <= 0) {
+        *reason = QStringLiteral("the album has no photo to show");
+        return false;
+    }
+    m_workspace = std::make_unique<QTemporaryDir>();
+    const QString projectPath = m_workspace->filePath(QStringLiteral("preview.mlt"));
+    QFile file(projectPath);
+    if (!m_workspace->isValid() || !file.open(QIODevice::WriteOnly) || file.write(project) != project.size()
+        || !file.flush()) {
+        *reason = QStringLiteral("the preview could not be written: %1").arg(file.errorString());
+        m_workspace.reset();
+        return false;
+    }
+    file.close();
+
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        *reason = QStringLiteral("the preview could not start: %1").arg(QString::fromLocal8Bit(::strerror(errno)));
+        return false;
+    }
+    m_pipe = ends[0];
+    const int output = ends[1];
+    m_size = size;
+    from = std::clamp<int64_t>(from, 0, frames - 1);
+    m_next = offset + from;
+    m_outputEnded = m_meltEnded = false;
+
+    m_process = std::make_unique<QProcess>();
+    VideoRender::prepareMelt(*m_process, [output] { ::dup2(output, STDOUT_FILENO); });
+    m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    connect(m_process.get(), &QProcess::finished, this, &PreviewStream::meltFinished);
+    // Raw RGB frames of the size asked for, one after the other, from the
+    // frame asked for to the last; no sound.
+    m_process->start(melt, {projectPath, QStringLiteral("in=%1").arg(from), QStringLiteral("-quiet"),
+                            QStringLiteral("-consumer"), QStringLiteral("avformat:pipe:1"), QStringLiteral("f=rawvideo"),
+                            QStringLiteral("vcodec=rawvideo"), QStringLiteral("pix_fmt=rgb24"),
+                            QStringLiteral("width=%1").arg(size.width()), QStringLiteral("height=%1").arg(size.height()),
+                            QStringLiteral("an=1"), QStringLiteral("real_time=-1"), QStringLiteral("terminate_on_pause=1")});
+    ::close(output);
+    if (!m_process->waitForStarted(5000)) {
+        *reason = QStringLiteral("melt could not be started: %1").arg(m_process->errorString());
+        stop();
+        return false;
+    }
+    ::fcntl(m_pipe, F_SETFL, ::fcntl(m_pipe, F_GETFL) | O_NONBLOCK);
+    m_reading = QImage(size, QImage::Format_RGB888);
+    m_filled = 0;
+    m_notifier = std::make_unique<QSocketNotifier>(m_pipe, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &PreviewStream::readFrames);
+    return true;
+}
+
+void PreviewStream::stop()
+{
+    m_notifier.reset();
+    if (m_pipe >= 0) {
+        ::close(m_pipe);
+        m_pipe = -1;
+    }
+    if (m_process) {
+        m_process->disconnect(this);
+        m_process->kill();
+        m_process->waitForFinished(2000);
+        m_process.reset();
+    }
+    m_workspace.reset();
+    m_frames.clear();
+}
+
+PreviewStream::Frame PreviewStream::takeFrame()
+{
+    Frame frame = std::move(m_frames.front());
+    m_frames.pop_front();
+    if (m_notifier && m_frames.size() < kReadAhead)
+        m_notifier->setEnabled(true);
+    return frame;
+}
+
+void PreviewStream::readFrames()
+{
+    // The image's lines are packed: the width is a multiple of 4.
+    const qsizetype frameBytes = qsizetype(m_size.width()) * m_size.height() * 3;
+    bool read = false;
+    while (m_frames.size() < kReadAhead) {
+        const ssize_t got = ::read(m_pipe, m_reading.bits() + m_filled, size_t(frameBytes - m_filled));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
+        if (got <= 0) { // melt closed its output
+            m_notifier.reset();
+            m_outputEnded = true;
+            if (m_meltEnded)
+                emit ended(m_failure);
+            break;
+        }
+        m_filled += got;
+        if (m_filled == frameBytes) {
+            m_frames.push_back({m_next++, m_reading});
+            m_reading = QImage(m_size, QImage::Format_RGB888);
+            m_filled = 0;
+            read = true;
+        }
+    }
+    if (m_notifier)
+        m_notifier->setEnabled(m_frames.size() < kReadAhead);
+    if (read)
+        emit frameReady();
+}
+
+void PreviewStream::meltFinished()
+{
+    // The frames still in the pipe are read on; ended follows the last.
+    m_failure.clear();
+    if (m_process->exitStatus() != QProcess::NormalExit || m_process->exitCode() != 0) {
+        const QList<QByteArray> lines = m_process->readAllStandardError().trimmed().split('\n');
+        m_failure = QStringLiteral("melt stopped: %1").arg(QString::fromLocal8Bit(lines.last()));
+    }
+    m_process.release()->deleteLater();
+    m_meltEnded = true;
+    if (m_outputEnded)
+        emit ended(m_failure);
+}
