@@ -28,33 +28,15 @@ xfade_runs=${XFADE_RUNS:-1}
 for tool in melt ffmpeg ffprobe; do
   command -v "$tool" >/dev/null || { echo "render.sh: $tool is missing (apt-get install melt ffmpeg)" >&2; exit 1; }
 done
-# ImageMagick's own convert, should another one come first on the path.
-convert=/usr/bin/convert
-[[ -x $convert ]] || convert=$(command -v convert || true)
-[[ -n $convert ]] || { echo "render.sh: ImageMagick is missing (apt-get install imagemagick)" >&2; exit 1; }
-
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSLIDESHOW_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target slideshow-exporter >/dev/null
 program=$build/src/gui/slideshow-exporter
 
 photos=$PWD/$build/render-photos
-mkdir -p "$photos"
-for i in $(seq 1 12); do
-  [[ -s $photos/p$i.jpg ]] || "$convert" -size 3000x2000 -seed "$i" plasma:fractal -quality 90 "$photos/p$i.jpg"
-done
-
+plasma_photos "$photos" 12
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-library="$work/home/Pictures/iPhoto Library"
-mkdir -p "$library"
-{
-  echo '<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><dict>'
-  echo '<key>List of Albums</key><array><dict><key>AlbumName</key><string>Bench</string><key>KeyList</key><array>'
-  for i in $(seq 1 12); do echo "<string>$i</string>"; done
-  echo '</array></dict></array><key>Master Image List</key><dict>'
-  for i in $(seq 1 12); do echo "<key>$i</key><dict><key>ImagePath</key><string>$photos/p$i.jpg</string></dict>"; done
-  echo '</dict></dict></plist>'
-} >"$library/AlbumData.xml"
+album_file "$work/home" Bench "$photos" 12
 
 settings=(--export Bench --width 1920 --height 1080 --frame-rate 30 --clip-duration 4 --transition-duration 1
   --transition "Cross Dissolve" --force)
