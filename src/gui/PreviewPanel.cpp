@@ -26,6 +26,9 @@ public:
     PictureView(const QImage &image, const QString &message) : m_image(image), m_message(message)
     {
         setMinimumSize(160, 90);
+        setFocusPolicy(Qt::StrongFocus);
+        setAccessibleName(QStringLiteral("Preview picture"));
+        setObjectName(QStringLiteral("previewPicture"));
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
@@ -36,6 +39,10 @@ protected:
         QPainter painter(this);
         painter.fillRect(rect(), Qt::black);
         if (!m_message.isEmpty() || m_image.isNull()) {
+            if (hasFocus()) {
+                painter.setPen(palette().color(QPalette::Highlight));
+                painter.drawRect(rect().adjusted(0, 0, -1, -1));
+            }
             painter.setPen(Qt::lightGray);
             painter.drawText(rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap, m_message);
             return;
@@ -44,6 +51,10 @@ protected:
         const QRect target(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(target, m_image);
+        if (hasFocus()) {
+            painter.setPen(palette().color(QPalette::Highlight));
+            painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        }
     }
 
 private:
@@ -98,11 +109,12 @@ PreviewPanel::PreviewPanel(TimelineSource source, QWidget *parent) : QWidget(par
         if (value != m_position)
             seek(value);
     });
-    // Space plays and pauses wherever the focus is in the window, but in a
-    // text field (which takes its Space first).
+    // The keys work with the focus in the panel (the picture takes it when
+    // the panel shows, on a click and with Tab); elsewhere Space keeps its
+    // own meaning (pressing a button, ticking a box).
     const auto shortcut = [this](QKeySequence keys, auto action) {
         auto *shortcut = new QShortcut(keys, this, action);
-        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
     };
     shortcut(QKeySequence(Qt::Key_Space), [this] { togglePlay(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Left), [this] { step(-1); });
@@ -133,6 +145,7 @@ PreviewPanel::~PreviewPanel() = default;
 void PreviewPanel::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    m_view->setFocus(Qt::OtherFocusReason);
     if (m_stale)
         rebuild();
     else if (!m_stream.isRunning() && length() > 0)

@@ -493,13 +493,22 @@ TEST_F(Assembly, PreviewPlaysSeeksFollowsTheSettingsAndStops)
     ASSERT_TRUE(at(110));
     preview.seek(20);
     ASSERT_TRUE(at(20));
-    preview.play();
+    // Space plays and pauses with the focus on the picture (where the tab
+    // puts it), and presses a button elsewhere.
+    QApplication::setActiveWindow(assembly.mainWindow());
+    ASSERT_EQ(QApplication::focusWidget()->objectName(), "previewPicture");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_TRUE(preview.isPlaying());
     ASSERT_TRUE(QTest::qWaitFor([&] { return preview.position() >= 60; }, 10000));
-    preview.pause();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_FALSE(preview.isPlaying());
     const int64_t paused = preview.position();
     QTest::qWait(300);
     EXPECT_EQ(preview.position(), paused);
+    widget<QCheckBox>("captionsCheckBox")->setFocus();
+    QTest::keyClick(widget<QCheckBox>("captionsCheckBox"), Qt::Key_Space);
     EXPECT_FALSE(preview.isPlaying());
+    EXPECT_TRUE(widget<QCheckBox>("captionsCheckBox")->isChecked());
 
     // 25 to 30 frames a second: the same second.
     preview.seek(70);
