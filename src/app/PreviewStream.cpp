@@ -12,7 +12,26 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-PreviewStream::PreviewStream(QObject *parent) : QObject(parent) {}
+PreviewStream::PreviewStream(QObject *parent) : QObject(parent)
+{
+    // A melt idle before its first frame waits for a consumer that never
+    // started (melt 7.12 now and then): it is started again.
+    m_startWatch.setInterval(2000);
+    connect(&m_startWatch, &QTimer::timeout, this, [this] {
+        if (!m_process || m_next != m_first || m_filled > 0) {
+            m_startWatch.stop();
+            return;
+        }
+        const qint64 ticks = VideoRender::cpuTicks(m_process->processId());
+        // A melt that waits on a full pipe is idle too.
+        if (ticks >= 0 && ticks == m_startTicks && m_frames.size() < kReadAhead) {
+            m_startWatch.stop();
+            m_stalled = true;
+            m_process->kill();
+        }
+        m_startTicks = ticks;
+    });
+}
 
 PreviewStream::~PreviewStream()
 {
@@ -60,6 +79,22 @@ bool PreviewStream::start(const QByteArray &project, int64_t frames, QSize size,
     }
     file.close();
 
+    m_size = size;
+    from = std::clamp<int64_t>(from, 0, frames - 1);
+    m_first = offset + from;
+    // Raw RGB frames of the size asked for, one after the other, from the
+    // frame asked for to the last; no sound.
+    m_arguments = QStringList{projectPath, QStringLiteral("in=%1").arg(from), QStringLiteral("-quiet"),
+                              QStringLiteral("-consumer"), QStringLiteral("avformat:pipe:1"), QStringLiteral("f=rawvideo"),
+                              QStringLiteral("vcodec=rawvideo"), QStringLiteral("pix_fmt=rgb24"),
+                              QStringLiteral("width=%1").arg(size.width()), QStringLiteral("height=%1").arg(size.height()),
+                              QStringLiteral("an=1"), QStringLiteral("real_time=-1"), QStringLiteral("terminate_on_pause=1")};
+    m_attempts = 0;
+    return launch(reason);
+}
+
+bool PreviewStream::launch(QString *reason)
+{
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
         *reason = QStringLiteral("the preview could not start: %1").arg(QString::fromLocal8Bit(::strerror(errno)));
@@ -67,22 +102,15 @@ bool PreviewStream::start(const QByteArray &project, int64_t frames, QSize size,
     }
     m_pipe = ends[0];
     const int output = ends[1];
-    m_size = size;
-    from = std::clamp<int64_t>(from, 0, frames - 1);
-    m_next = offset + from;
+    m_next = m_first;
     m_outputEnded = m_meltEnded = false;
+    ++m_attempts;
 
     m_process = std::make_unique<QProcess>();
     VideoRender::prepareMelt(*m_process, [output] { ::dup2(output, STDOUT_FILENO); });
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
     connect(m_process.get(), &QProcess::finished, this, &PreviewStream::meltFinished);
-    // Raw RGB frames of the size asked for, one after the other, from the
-    // frame asked for to the last; no sound.
-    m_process->start(melt, {projectPath, QStringLiteral("in=%1").arg(from), QStringLiteral("-quiet"),
-                            QStringLiteral("-consumer"), QStringLiteral("avformat:pipe:1"), QStringLiteral("f=rawvideo"),
-                            QStringLiteral("vcodec=rawvideo"), QStringLiteral("pix_fmt=rgb24"),
-                            QStringLiteral("width=%1").arg(size.width()), QStringLiteral("height=%1").arg(size.height()),
-                            QStringLiteral("an=1"), QStringLiteral("real_time=-1"), QStringLiteral("terminate_on_pause=1")});
+    m_process->start(VideoRender::meltProgram(), m_arguments);
     ::close(output);
     if (!m_process->waitForStarted(5000)) {
         *reason = QStringLiteral("melt could not be started: %1").arg(m_process->errorString());
@@ -90,15 +118,19 @@ bool PreviewStream::start(const QByteArray &project, int64_t frames, QSize size,
         return false;
     }
     ::fcntl(m_pipe, F_SETFL, ::fcntl(m_pipe, F_GETFL) | O_NONBLOCK);
-    m_reading = QImage(size, QImage::Format_RGB888);
+    m_reading = QImage(m_size, QImage::Format_RGB888);
     m_filled = 0;
     m_notifier = std::make_unique<QSocketNotifier>(m_pipe, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &PreviewStream::readFrames);
+    m_stalled = false;
+    m_startTicks = VideoRender::cpuTicks(m_process->processId());
+    m_startWatch.start();
     return true;
 }
 
 void PreviewStream::stop()
 {
+    m_startWatch.stop();
     m_notifier.reset();
     if (m_pipe >= 0) {
         ::close(m_pipe);
@@ -138,7 +170,7 @@ void PreviewStream::readFrames()
             m_notifier.reset();
             m_outputEnded = true;
             if (m_meltEnded)
-                emit ended(m_failure);
+                runEnded();
             break;
         }
         m_filled += got;
@@ -159,12 +191,28 @@ void PreviewStream::meltFinished()
 {
     // The frames still in the pipe are read on; ended follows the last.
     m_failure.clear();
-    if (m_process->exitStatus() != QProcess::NormalExit || m_process->exitCode() != 0) {
+    m_startWatch.stop();
+    if (!m_stalled && (m_process->exitStatus() != QProcess::NormalExit || m_process->exitCode() != 0)) {
         const QList<QByteArray> lines = m_process->readAllStandardError().trimmed().split('\n');
         m_failure = QStringLiteral("melt stopped: %1").arg(QString::fromLocal8Bit(lines.last()));
     }
     m_process.release()->deleteLater();
     m_meltEnded = true;
     if (m_outputEnded)
-        emit ended(m_failure);
+        runEnded();
+}
+
+void PreviewStream::runEnded()
+{
+    // melt 7.12 now and then ends at once, successfully and without a word,
+    // having rendered nothing: such a run is started again.
+    ::close(m_pipe);
+    m_pipe = -1;
+    if (m_failure.isEmpty() && m_next == m_first) {
+        QString reason = QStringLiteral("melt showed no frame");
+        if (m_attempts < 3 && launch(&reason))
+            return;
+        m_failure = reason;
+    }
+    emit ended(m_failure);
 }

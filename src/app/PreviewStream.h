@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QSize>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 
 #include <cstdint>
 #include <deque>
@@ -67,16 +69,24 @@ signals:
     void ended(const QString &failure);
 
 private:
+    // Starts melt with the arguments of the run.
+    bool launch(QString *reason);
     void readFrames();
     void meltFinished();
+    void runEnded();
 
     std::unique_ptr<QProcess> m_process;
+    QTimer m_startWatch;       // until the run's first frame: is melt idle?
+    qint64 m_startTicks = -1;  // its CPU time at the last look
+    bool m_stalled = false;    // killed by that watch
     std::unique_ptr<QTemporaryDir> m_workspace;
     std::unique_ptr<QSocketNotifier> m_notifier;
     int m_pipe = -1; // the read end of melt's standard output
     QSize m_size;
-    int64_t m_next = 0; // the index of the frame being read
-    QImage m_reading;   // the frame being read
+    int64_t m_first = 0; // the index of the run's first frame
+    int64_t m_next = 0;  // the index of the frame being read
+    QStringList m_arguments; // melt's, for the run
+    int m_attempts = 0;    QImage m_reading;   // the frame being read
     qsizetype m_filled = 0;
     bool m_outputEnded = false, m_meltEnded = false;
     QString m_failure;

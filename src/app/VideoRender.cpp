@@ -27,6 +27,9 @@ const QString kWorkspacePrefix = QStringLiteral(".slideshow-render-");
 // having rendered nothing (its transport loop can see the consumer stopped
 // before it started): such a run is started again, this many times at most.
 constexpr int kAttempts = 3;
+// How often a melt that has not yet shown a frame is looked at: idle over
+// such a span, it waits for a consumer that never started.
+constexpr int kStartWatchMs = 4000;
 
 // Lines of melt's standard error kept for a failure's reason.
 constexpr qsizetype kLinesKept = 3;
@@ -140,9 +143,32 @@ void VideoRender::prepareMelt(QProcess &process, std::function<void()> inChild)
     });
 }
 
+qint64 VideoRender::cpuTicks(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return -1;
+    // After the command's name (in parentheses): utime and stime are the
+    // 12th and 13th fields.
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : -1;
+}
+
 VideoRender::VideoRender(QObject *parent) : QObject(parent)
 {
     prepareMelt(m_process);
+    m_startWatch.setInterval(kStartWatchMs);
+    connect(&m_startWatch, &QTimer::timeout, this, [this] {
+        const qint64 ticks = cpuTicks(m_process.processId());
+        if (ticks >= 0 && ticks == m_startTicks) {
+            m_startWatch.stop();
+            m_stalled = true;
+            m_process.kill(); // meltFinished starts it again
+            return;
+        }
+        m_startTicks = ticks;
+    });
     connect(&m_process, &QProcess::readyReadStandardError, this, &VideoRender::readProgress);
     connect(&m_process, &QProcess::finished, this, &VideoRender::meltFinished);
     connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
@@ -229,6 +255,8 @@ void VideoRender::startMelt()
     m_said.clear();
     m_process.setArguments(m_arguments);
     m_process.start();
+    m_startTicks = cpuTicks(m_process.processId());
+    m_startWatch.start();
 }
 
 void VideoRender::cancel()
@@ -261,8 +289,10 @@ void VideoRender::readProgress()
         if (line.startsWith(QLatin1String("Current Frame:"))) {
             bool ok = false;
             const qint64 frame = line.section(QLatin1Char(':'), 1).section(QLatin1Char(','), 0, 0).trimmed().toLongLong(&ok);
-            if (ok)
+            if (ok) {
+                m_startWatch.stop();
                 emit progress(std::min<qint64>(frame, m_frames - 1), m_frames);
+            }
         } else if (!isNoise(line)) {
             m_said << line;
             if (m_said.size() > kLinesKept)
@@ -276,6 +306,11 @@ void VideoRender::meltFinished(int exitCode, QProcess::ExitStatus status)
     readProgress();
     if (m_cancelled)
         return finish(QStringLiteral("cancelled"));
+    m_startWatch.stop();
+    if (m_stalled) { // killed idle before its first frame: started again
+        m_stalled = false;
+        return m_attempts < kAttempts ? startMelt() : finish(QStringLiteral("melt did not start rendering"));
+    }
     const QString said = m_said.join(QStringLiteral("; "));
     if (status != QProcess::NormalExit || exitCode != 0) {
         const QString how = status == QProcess::NormalExit ? QStringLiteral("melt failed (exit status %1)").arg(exitCode)
@@ -306,6 +341,7 @@ void VideoRender::finish(const QString &failure)
     if (!m_running)
         return;
     m_running = false;
+    m_startWatch.stop();
     m_failure = failure;
     m_workspace.reset(); // the project and whatever melt left go with it
     ::close(m_lock);

@@ -9,6 +9,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -46,6 +47,10 @@ public:
     // environment, dying with this process, in a process group of its own;
     // inChild (async-signal-safe calls only) runs in the child before melt.
     static void prepareMelt(QProcess &process, std::function<void()> inChild = {});
+    // melt 7.12 now and then never starts its consumer: it waits for it
+    // forever, idle. The CPU time (in clock ticks) a process has used so
+    // far, to tell such a melt from one that is loading: -1 when unknown.
+    static qint64 cpuTicks(qint64 pid);
 
     explicit VideoRender(QObject *parent = nullptr);
     // A render still running is stopped, leaving nothing behind.
@@ -90,6 +95,9 @@ private:
     void finish(const QString &failure);
 
     QProcess m_process;
+    QTimer m_startWatch;     // until melt's first frame: is it idle?
+    qint64 m_startTicks = -1; // melt's CPU time at the last look
+    bool m_stalled = false;   // killed by that watch
     std::unique_ptr<QTemporaryDir> m_workspace;
     int m_lock = -1; // holds the workspace while the render runs
     QString m_target, m_video;

@@ -295,6 +295,23 @@ TEST_F(CommandLine, VideosRenderAlikeAndStopCleanly)
     EXPECT_EQ(noMelt.status, 1);
     EXPECT_TRUE(noMelt.err.contains("melt, which is not installed")) << noMelt.err.constData();
 
+    // A melt that never starts rendering (melt 7.12 now and then waits idle
+    // for a consumer that never started): started again, then given up on,
+    // not waited for forever.
+    const Outcome idle = [&] {
+        const QString folder = inWork("idle-melt");
+        EXPECT_TRUE(QDir().mkpath(folder) && fixtures::writeBytes(folder + "/melt", "#!/bin/sh\nexec sleep 300\n"));
+        QFile(folder + "/melt").setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(folder) + ":" + path);
+        Outcome outcome = run(small + QStringList{"-o", "idle.mp4"});
+        qputenv("PATH", path);
+        return outcome;
+    }();
+    EXPECT_EQ(idle.status, 1);
+    EXPECT_TRUE(idle.err.contains("melt did not start rendering")) << idle.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(inWork("idle.mp4")));
+
     // The decoded frames of a render made without a display and of one made
     // on an X server.
     EXPECT_EQ(run(small + QStringList{"-o", "plain.mp4"}).status, 0);
