@@ -136,11 +136,16 @@ QByteArray shotcutProjectXml(const Timeline &timeline, Editor reader)
             xml.writeAttribute(QStringLiteral("id"), QStringLiteral("soundtrack"));
             writeProperty(xml, QStringLiteral("shotcut:audio"), QStringLiteral("1"));
             writeProperty(xml, QStringLiteral("shotcut:name"), QStringLiteral("A1"));
-            for (int64_t at = 0; at < total; at += play)
-                writeUse(xml, QStringLiteral("entry"), QStringLiteral("music"), 0, std::min(play, total - at) - 1);
+            for (int64_t at = 0, from = std::clamp<int64_t>(timeline.music->skip, 0, play - 1); at < total; from = 0) {
+                const int64_t length = std::min(play - from, total - at);
+                writeUse(xml, QStringLiteral("entry"), QStringLiteral("music"), from, from + length - 1);
+                at += length;
+            }
             const int64_t fadeIn = std::min(timeline.music->fadeIn, total), fadeOut = std::min(timeline.music->fadeOut, total);
-            writeFadeIn(xml, reader, fadeIn);
-            writeFadeOut(xml, reader, total - fadeOut, fadeOut);
+            if (fadeIn > 0)
+                writeFadeIn(xml, reader, fadeIn);
+            if (fadeOut > 0)
+                writeFadeOut(xml, reader, total - fadeOut, fadeOut);
             xml.writeEndElement();
         }
 

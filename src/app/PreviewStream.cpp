@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <utility>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -52,13 +53,18 @@ qint64 PreviewStream::processId() const
 }
 
 bool PreviewStream::start(const QByteArray &project, int64_t frames, QSize size, int64_t from, QString *reason,
-                          int64_t offset, bool keepFrames)
+                          int64_t offset, bool keepFrames, bool sound)
 {
     std::deque<Frame> kept;
-    if (keepFrames)
+    QByteArray keptSound;
+    if (keepFrames) {
         kept.swap(m_frames);
+        keptSound.swap(m_sound);
+    }
     stop();
     m_frames.swap(kept);
+    m_sound.swap(keptSound);
+    m_withSound = sound;
     const QString melt = VideoRender::meltProgram();
     if (melt.isEmpty()) {
         *reason = VideoRender::meltMissingReason();
@@ -83,12 +89,22 @@ bool PreviewStream::start(const QByteArray &project, int64_t frames, QSize size,
     from = std::clamp<int64_t>(from, 0, frames - 1);
     m_first = offset + from;
     // Raw RGB frames of the size asked for, one after the other, from the
-    // frame asked for to the last; no sound.
-    m_arguments = QStringList{projectPath, QStringLiteral("in=%1").arg(from), QStringLiteral("-quiet"),
-                              QStringLiteral("-consumer"), QStringLiteral("avformat:pipe:1"), QStringLiteral("f=rawvideo"),
-                              QStringLiteral("vcodec=rawvideo"), QStringLiteral("pix_fmt=rgb24"),
-                              QStringLiteral("width=%1").arg(size.width()), QStringLiteral("height=%1").arg(size.height()),
-                              QStringLiteral("an=1"), QStringLiteral("real_time=-1"), QStringLiteral("terminate_on_pause=1")};
+    // frame asked for to the last; with sound, from one melt (its multi
+    // consumer) raw PCM on a second pipe, file descriptor 3.
+    const QStringList video{QStringLiteral("f=rawvideo"), QStringLiteral("vcodec=rawvideo"), QStringLiteral("pix_fmt=rgb24"),
+                            QStringLiteral("width=%1").arg(size.width()), QStringLiteral("height=%1").arg(size.height()),
+                            QStringLiteral("an=1"), QStringLiteral("real_time=-1"), QStringLiteral("terminate_on_pause=1")};
+    m_arguments = QStringList{projectPath, QStringLiteral("in=%1").arg(from), QStringLiteral("-quiet"), QStringLiteral("-consumer")};
+    if (!sound) {
+        m_arguments << QStringLiteral("avformat:pipe:1") << video;
+    } else {
+        m_arguments << QStringLiteral("multi") << QStringLiteral("0=avformat") << QStringLiteral("0.target=pipe:1");
+        for (const QString &setting : video)
+            m_arguments << QStringLiteral("0.") + setting;
+        for (const char *setting : {"1=avformat", "1.target=pipe:3", "1.f=s16le", "1.acodec=pcm_s16le", "1.vn=1",
+                                    "1.ar=48000", "1.ac=2", "1.real_time=-1", "1.terminate_on_pause=1"})
+            m_arguments << QLatin1String(setting);
+    }
     m_attempts = 0;
     return launch(reason);
 }
@@ -102,16 +118,33 @@ bool PreviewStream::launch(QString *reason)
     }
     m_pipe = ends[0];
     const int output = ends[1];
+    int soundOutput = -1;
+    if (m_withSound) {
+        int soundEnds[2];
+        if (::pipe2(soundEnds, O_CLOEXEC) != 0) {
+            *reason = QStringLiteral("the preview could not start: %1").arg(QString::fromLocal8Bit(::strerror(errno)));
+            ::close(output);
+            return false;
+        }
+        m_soundPipe = soundEnds[0];
+        soundOutput = soundEnds[1];
+    }
     m_next = m_first;
     m_outputEnded = m_meltEnded = false;
     ++m_attempts;
 
     m_process = std::make_unique<QProcess>();
-    VideoRender::prepareMelt(*m_process, [output] { ::dup2(output, STDOUT_FILENO); });
+    VideoRender::prepareMelt(*m_process, [output, soundOutput] {
+        ::dup2(output, STDOUT_FILENO);
+        if (soundOutput >= 0)
+            ::dup2(soundOutput, 3);
+    });
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
     connect(m_process.get(), &QProcess::finished, this, &PreviewStream::meltFinished);
     m_process->start(VideoRender::meltProgram(), m_arguments);
     ::close(output);
+    if (soundOutput >= 0)
+        ::close(soundOutput);
     if (!m_process->waitForStarted(5000)) {
         *reason = QStringLiteral("melt could not be started: %1").arg(m_process->errorString());
         stop();
@@ -122,15 +155,51 @@ bool PreviewStream::launch(QString *reason)
     m_filled = 0;
     m_notifier = std::make_unique<QSocketNotifier>(m_pipe, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &PreviewStream::readFrames);
+    if (m_soundPipe >= 0) {
+        // Read as it comes: melt renders no further ahead than the frames.
+        ::fcntl(m_soundPipe, F_SETFL, ::fcntl(m_soundPipe, F_GETFL) | O_NONBLOCK);
+        m_soundNotifier = std::make_unique<QSocketNotifier>(m_soundPipe, QSocketNotifier::Read);
+        connect(m_soundNotifier.get(), &QSocketNotifier::activated, this, &PreviewStream::readSound);
+    }
     m_stalled = false;
     m_startTicks = VideoRender::cpuTicks(m_process->processId());
     m_startWatch.start();
     return true;
 }
 
+void PreviewStream::closeSound()
+{
+    m_soundNotifier.reset();
+    if (m_soundPipe >= 0)
+        ::close(m_soundPipe);
+    m_soundPipe = -1;
+}
+
+QByteArray PreviewStream::takeSound()
+{
+    return std::exchange(m_sound, QByteArray());
+}
+
+void PreviewStream::readSound()
+{
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(m_soundPipe, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        if (got <= 0)
+            return closeSound();
+        m_sound.append(buffer, got);
+    }
+}
+
 void PreviewStream::stop()
 {
     m_startWatch.stop();
+    closeSound();
+    m_sound.clear();
     m_notifier.reset();
     if (m_pipe >= 0) {
         ::close(m_pipe);
@@ -208,6 +277,9 @@ void PreviewStream::runEnded()
     // having rendered nothing: such a run is started again.
     ::close(m_pipe);
     m_pipe = -1;
+    if (m_soundPipe >= 0)
+        readSound();
+    closeSound();
     if (m_failure.isEmpty() && m_next == m_first) {
         QString reason = QStringLiteral("melt showed no frame");
         if (m_attempts < 3 && launch(&reason))

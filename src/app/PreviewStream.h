@@ -47,8 +47,10 @@ public:
     // With keepFrames the frames read ahead by the run before stay, to be
     // taken first. False, with a one-line reason, when it cannot start (no
     // melt, no frame, a project that cannot be written).
+    // With sound, melt also gives the project's sound from the same frame,
+    // 48 kHz stereo 16-bit PCM (sound()).
     bool start(const QByteArray &project, int64_t frames, QSize size, int64_t from, QString *reason,
-               int64_t offset = 0, bool keepFrames = false);
+               int64_t offset = 0, bool keepFrames = false, bool sound = false);
     // Stops melt and drops the frames read ahead.
     void stop();
     bool isRunning() const { return m_pipe >= 0; }
@@ -58,6 +60,11 @@ public:
     // The frames read ahead and not yet taken, oldest first.
     const std::deque<Frame> &frames() const { return m_frames; }
     Frame takeFrame();
+    // The sound read and not yet taken, from the first frame of the start
+    // (or of the start before, when its frames were kept) on.
+    QByteArray takeSound();
+    static constexpr int kSoundRate = 48000;
+    static constexpr int kSoundBytesPerSecond = kSoundRate * 2 * 2;
     // How many frames are read ahead at most.
     static constexpr size_t kReadAhead = 24;
 
@@ -72,6 +79,8 @@ private:
     // Starts melt with the arguments of the run.
     bool launch(QString *reason);
     void readFrames();
+    void readSound();
+    void closeSound();
     void meltFinished();
     void runEnded();
 
@@ -82,6 +91,10 @@ private:
     std::unique_ptr<QTemporaryDir> m_workspace;
     std::unique_ptr<QSocketNotifier> m_notifier;
     int m_pipe = -1; // the read end of melt's standard output
+    int m_soundPipe = -1; // and of its sound, when asked for
+    std::unique_ptr<QSocketNotifier> m_soundNotifier;
+    QByteArray m_sound;
+    bool m_withSound = false;
     QSize m_size;
     int64_t m_first = 0; // the index of the run's first frame
     int64_t m_next = 0;  // the index of the frame being read

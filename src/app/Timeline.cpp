@@ -130,7 +130,6 @@ Timeline timelinePart(const Timeline &timeline, int64_t from, int64_t frames, in
     const int64_t C = timeline.timing.clip, T = timeline.timing.transition, total = timeline.timing.total;
     const int64_t n = int64_t(timeline.photos.size());
     Timeline part = timeline;
-    part.music.reset();
     *offset = 0;
     if (n == 0)
         return part;
@@ -149,6 +148,13 @@ Timeline timelinePart(const Timeline &timeline, int64_t from, int64_t frames, in
     part.timing.total = (end + 1 == n ? total : end * (C + T) + C) - *offset;
     if (first > 0)
         part.titleCard.reset();
+    if (part.music) {
+        part.music->skip = *offset % std::max<int64_t>(part.music->playFrames, 1);
+        if (*offset > 0)
+            part.music->fadeIn = 0;
+        if (end + 1 < n)
+            part.music->fadeOut = 0;
+    }
     return part;
 }
 

@@ -53,7 +53,8 @@ struct Timeline {
     struct Music {
         QString path;
         int64_t playFrames = 0; // one play of the file
-        int64_t fadeIn = 0, fadeOut = 0;
+        int64_t fadeIn = 0, fadeOut = 0; // 0: none
+        int64_t skip = 0; // frames of its play gone before the first frame (a part's)
     };
     struct TitleCard {
         QString text;
@@ -100,8 +101,9 @@ Timeline slideshowTimeline(const Value &document, const QString &homeFolder,
 // for a preview: the photos seen in that span, the first of them from its own
 // frames on (the transition into it left out, as melt cannot start a project
 // in the middle of one), so that frame f of the timeline is frame f - offset
-// of the part, for every f from `from` to the part's end. The part has no
-// music, and a title card only when it starts with the first photo. melt
+// of the part, for every f from `from` to the part's end. The music goes on
+// where it was in its loop, fading as in the whole; the title card shows
+// only when the part starts with the first photo. melt
 // loads every picture of a project before its first frame: a part of a long
 // slideshow starts in a fraction of the time.
 Timeline timelinePart(const Timeline &timeline, int64_t from, int64_t frames, int64_t *offset);

@@ -2,8 +2,12 @@
 
 #include "MltWriter.h"
 
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSink>
 #include <QBoxLayout>
 #include <QLabel>
+#include <QMediaDevices>
 #include <QPainter>
 #include <QShortcut>
 #include <QSlider>
@@ -237,8 +241,15 @@ void PreviewPanel::startStream(int64_t from, bool continuing)
     m_partEnd = offset + part.timing.total;
     QString reason;
     const QSize size = PreviewStream::frameSize(QSize(m_timeline->width, m_timeline->height), m_view->size(), m_largestWidth);
+    // The sound only where it can be heard.
+    if (!continuing) {
+        m_withSound = m_timeline->music && !QMediaDevices::defaultAudioOutput().isNull();
+        stopSound();
+        m_sound.clear();
+        m_soundStart = std::llround(from / m_rate * PreviewStream::kSoundRate);
+    }
     if (!m_stream.start(shotcutProjectXml(part, Editor::Melt), part.timing.total, size, from - offset, &reason, offset,
-                        continuing)) {
+                        continuing, m_withSound)) {
         m_playing = false;
         m_ticker.stop();
         showMessage(QStringLiteral("No preview: %1.").arg(reason));
@@ -261,8 +272,10 @@ void PreviewPanel::play()
     // From the start again at the end.
     if (m_position >= length() - 1)
         seek(0);
-    const bool streamGoesOn =
-        m_stream.isRunning() && (m_waiting || (!m_stream.frames().empty() && m_stream.frames().front().index == m_position + 1));
+    // With sound, melt starts again at the frame after the one shown, its
+    // sound with it.
+    const bool streamGoesOn = m_stream.isRunning() && !m_withSound
+        && (m_waiting || (!m_stream.frames().empty() && m_stream.frames().front().index == m_position + 1));
     if (!streamGoesOn) {
         startStream(m_position + 1 < length() ? m_position + 1 : m_position);
     }
@@ -279,6 +292,7 @@ void PreviewPanel::pause()
         return;
     m_playing = false;
     m_ticker.stop();
+    stopSound();
     if (m_stream.isRunning())
         m_idleStop.start();
     updateControls();
@@ -346,6 +360,7 @@ void PreviewPanel::framesArrived()
     if (m_playing) {
         m_clockFrame = m_position;
         m_clock.start();
+        startSound();
     }
 }
 
@@ -353,6 +368,7 @@ void PreviewPanel::tick()
 {
     if (m_waiting)
         return;
+    feedSound();
     const int64_t due = std::min<int64_t>(m_clockFrame + int64_t(m_clock.elapsed() * m_rate / 1000), length() - 1);
     if (due <= m_position)
         return;
@@ -393,6 +409,49 @@ void PreviewPanel::streamEnded(const QString &failure)
     // The part's frames are read: the next part starts while they play.
     if (m_partEnd < length())
         startStream(m_partEnd, true);
+}
+
+void PreviewPanel::startSound()
+{
+    stopSound();
+    if (!m_withSound)
+        return;
+    QAudioFormat format;
+    format.setSampleRate(PreviewStream::kSoundRate);
+    format.setChannelCount(2);
+    format.setSampleFormat(QAudioFormat::Int16);
+    m_sink = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format);
+    m_sink->setBufferSize(PreviewStream::kSoundBytesPerSecond / 4);
+    m_sinkInput = m_sink->start();
+    // From the sample of the frame on screen.
+    m_sound += m_stream.takeSound();
+    const int64_t skip = std::llround(m_position / m_rate * PreviewStream::kSoundRate) - m_soundStart;
+    if (skip > 0) {
+        m_sound.remove(0, std::min<qsizetype>(m_sound.size(), qsizetype(skip) * 4));
+        m_soundStart += skip;
+    }
+    feedSound();
+}
+
+void PreviewPanel::stopSound()
+{
+    m_sinkInput = nullptr;
+    if (m_sink)
+        m_sink->reset();
+    m_sink.reset();
+}
+
+void PreviewPanel::feedSound()
+{
+    m_sound += m_stream.takeSound();
+    if (!m_sinkInput)
+        return;
+    const qsizetype free = std::min<qsizetype>(m_sink->bytesFree(), m_sound.size()) / 4 * 4;
+    const qint64 written = free > 0 ? m_sinkInput->write(m_sound.constData(), free) : 0;
+    if (written > 0) {
+        m_sound.remove(0, written);
+        m_soundStart += written / 4;
+    }
 }
 
 void PreviewPanel::showMessage(const QString &text)

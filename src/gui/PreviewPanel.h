@@ -10,8 +10,11 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
+class QAudioSink;
+class QIODevice;
 class QLabel;
 class QSlider;
 class QToolButton;
@@ -88,6 +91,11 @@ private:
     void updateControls();
     void streamEnded(const QString &failure);
     void showMessage(const QString &text);
+    // The music, where there is an audio output: started with playing,
+    // fed from the stream's sound as it plays, stopped otherwise.
+    void startSound();
+    void stopSound();
+    void feedSound();
 
     TimelineSource m_source;
     std::optional<Timeline> m_timeline; // its photos shown as their small copies
@@ -107,6 +115,11 @@ private:
     int64_t m_clockFrame = 0;
     Counts m_counts;
     QTimer m_ticker;
+    bool m_withSound = false;          // melt gives the music's sound
+    std::unique_ptr<QAudioSink> m_sink; // while it plays
+    QIODevice *m_sinkInput = nullptr;
+    QByteArray m_sound;                 // read, not yet played
+    int64_t m_soundStart = 0;           // the sample m_sound begins with
     QTimer m_idleStop;   // melt stops after a pause this long
     QTimer m_rebuildLater;
 

@@ -2,10 +2,12 @@
 // as the video render starts it: each one's frames (or sound) show it.
 
 #include "MeltRender.h"
+#include "PreviewStream.h"
 
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
+#include <QTest>
 
 namespace {
 
@@ -216,6 +218,46 @@ TEST_F(CraftRender, APartOfTheTimelineGivesTheWholesFrames)
     ASSERT_EQ(partFrames.size(), part.timing.total);
     for (int frame = 140; frame < whole.size(); frame += 7)
         EXPECT_EQ(whole[frame], partFrames[frame - offset]) << "frame " << frame;
+}
+
+// The preview's stream of a part with music: its frames from the frame
+// asked for, and their sound beside them (the music's place in its loop kept,
+// never silent), as long as the frames within a frame's time.
+TEST_F(CraftRender, PreviewStreamGivesFramesWithTheirSound)
+{
+    start({{"Pictures/red.png", kRed}, {"Pictures/green.png", kGreen}, {"Pictures/blue.png", kBlue}});
+    video().music = frames.filePath("tone.wav");
+    output("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=440:duration=3", video().music});
+    MltProject project;
+    const std::optional<Timeline> timeline = controller.createTimeline(project);
+    ASSERT_TRUE(timeline && timeline->music);
+    int64_t offset = 0;
+    const Timeline part = timelinePart(*timeline, 100, 1000, &offset);
+    ASSERT_EQ(offset, 75);
+    PreviewStream stream;
+    QString reason;
+    ASSERT_TRUE(stream.start(shotcutProjectXml(part, Editor::Melt), part.timing.total, QSize(64, 48), 100 - offset,
+                             &reason, offset, false, true)) << reason.toStdString();
+    QList<int64_t> indices;
+    QByteArray sound;
+    bool ended = false;
+    QObject::connect(&stream, &PreviewStream::ended, [&] { ended = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        while (!stream.frames().empty())
+            indices << stream.takeFrame().index;
+        sound += stream.takeSound();
+        return ended;
+    }, 60000));
+    ASSERT_EQ(indices.size(), timeline->timing.total - 100);
+    EXPECT_EQ(indices.first(), 100);
+    EXPECT_EQ(indices.last(), timeline->timing.total - 1);
+    const double seconds = double(sound.size()) / PreviewStream::kSoundBytesPerSecond;
+    EXPECT_NEAR(seconds, indices.size() / 25.0, 1.0 / 25);
+    int loudest = 0;
+    const auto *samples = reinterpret_cast<const qint16 *>(sound.constData());
+    for (qsizetype i = 0; i < sound.size() / 2; ++i)
+        loudest = std::max(loudest, std::abs(int(samples[i])));
+    EXPECT_GT(loudest, 1000); // the tone is at an eighth of full scale
 }
 
 // Eight JPEGs of one upright picture, stored turned and mirrored every way
