@@ -118,13 +118,27 @@ protected:
         const QString folder = frames.filePath(name);
         QDir().mkpath(folder);
         // On a busy machine melt 7.12 now and then ends at once, successfully and
-        // without a word, having rendered nothing: such a run is tried again.
+        // without a word, having rendered nothing, or waits idle forever for a
+        // consumer that never started (killed once idle for 4 s): such a run is
+        // tried again.
         for (int attempt = 0; attempt < 3 && QDir(folder).isEmpty(); ++attempt) {
             QProcess melt; // started as the video render starts it, a display or none
             melt.setProcessEnvironment(VideoRender::meltEnvironment());
             melt.setProcessChannelMode(QProcess::MergedChannels);
             melt.start("melt", {project, "-quiet", "-consumer", "avformat:" + folder + "/f%05d.png", "vcodec=png"});
-            const bool finished = melt.waitForFinished(120000);
+            qint64 ticks = VideoRender::cpuTicks(melt.processId());
+            bool finished = false, idle = false;
+            for (int waited = 0; waited < 120000 && !finished && !idle; waited += 4000) {
+                finished = melt.waitForFinished(4000);
+                const qint64 now = VideoRender::cpuTicks(melt.processId());
+                idle = !finished && now == ticks && QDir(folder).isEmpty();
+                ticks = now;
+            }
+            if (idle) {
+                melt.kill();
+                melt.waitForFinished();
+                continue;
+            }
             EXPECT_TRUE(finished && melt.exitCode() == 0) << melt.readAll().toStdString();
         }
         QList<QImage> frameImages;
