@@ -1,7 +1,5 @@
 #include "PreviewStream.h"
 
-#include "VideoRender.h"
-
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
@@ -13,26 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-PreviewStream::PreviewStream(QObject *parent) : QObject(parent)
-{
-    // A melt idle before its first frame waits for a consumer that never
-    // started (melt 7.12 now and then): it is started again.
-    m_startWatch.setInterval(2000);
-    connect(&m_startWatch, &QTimer::timeout, this, [this] {
-        if (!m_process || m_next != m_first || m_filled > 0) {
-            m_startWatch.stop();
-            return;
-        }
-        const qint64 ticks = VideoRender::cpuTicks(m_process->processId());
-        // A melt that waits on a full pipe is idle too.
-        if (ticks >= 0 && ticks == m_startTicks && m_frames.size() < kReadAhead) {
-            m_startWatch.stop();
-            m_stalled = true;
-            m_process->kill();
-        }
-        m_startTicks = ticks;
-    });
-}
+PreviewStream::PreviewStream(QObject *parent) : QObject(parent), m_startWatch(2000) {}
 
 PreviewStream::~PreviewStream()
 {
@@ -161,9 +140,9 @@ bool PreviewStream::launch(QString *reason)
         m_soundNotifier = std::make_unique<QSocketNotifier>(m_soundPipe, QSocketNotifier::Read);
         connect(m_soundNotifier.get(), &QSocketNotifier::activated, this, &PreviewStream::readSound);
     }
-    m_stalled = false;
-    m_startTicks = VideoRender::cpuTicks(m_process->processId());
-    m_startWatch.start();
+    // melt idle before the run's first frame (and not waiting on a full
+    // pipe) never started its consumer: it is killed and started again.
+    m_startWatch.start(m_process.get(), [this] { return m_next == m_first && m_filled == 0 && m_frames.size() < kReadAhead; });
     return true;
 }
 
@@ -261,7 +240,7 @@ void PreviewStream::meltFinished()
     // The frames still in the pipe are read on; ended follows the last.
     m_failure.clear();
     m_startWatch.stop();
-    if (!m_stalled && (m_process->exitStatus() != QProcess::NormalExit || m_process->exitCode() != 0)) {
+    if (!m_startWatch.stalled() && (m_process->exitStatus() != QProcess::NormalExit || m_process->exitCode() != 0)) {
         const QList<QByteArray> lines = m_process->readAllStandardError().trimmed().split('\n');
         m_failure = QStringLiteral("melt stopped: %1").arg(QString::fromLocal8Bit(lines.last()));
     }

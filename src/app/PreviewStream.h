@@ -1,5 +1,7 @@
 #pragma once
 
+#include "VideoRender.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QObject>
@@ -7,7 +9,6 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 #include <cstdint>
 #include <deque>
@@ -85,9 +86,7 @@ private:
     void runEnded();
 
     std::unique_ptr<QProcess> m_process;
-    QTimer m_startWatch;       // until the run's first frame: is melt idle?
-    qint64 m_startTicks = -1;  // its CPU time at the last look
-    bool m_stalled = false;    // killed by that watch
+    MeltStartWatch m_startWatch; // until the run's first frame
     std::unique_ptr<QTemporaryDir> m_workspace;
     std::unique_ptr<QSocketNotifier> m_notifier;
     int m_pipe = -1; // the read end of melt's standard output

@@ -27,8 +27,7 @@ const QString kWorkspacePrefix = QStringLiteral(".slideshow-render-");
 // having rendered nothing (its transport loop can see the consumer stopped
 // before it started): such a run is started again, this many times at most.
 constexpr int kAttempts = 3;
-// How often a melt that has not yet shown a frame is looked at: idle over
-// such a span, it waits for a consumer that never started.
+// How often a melt that has not yet shown a frame is looked at.
 constexpr int kStartWatchMs = 4000;
 
 // Lines of melt's standard error kept for a failure's reason.
@@ -155,20 +154,32 @@ qint64 VideoRender::cpuTicks(qint64 pid)
     return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : -1;
 }
 
-VideoRender::VideoRender(QObject *parent) : QObject(parent)
+MeltStartWatch::MeltStartWatch(int intervalMs, QObject *parent) : QObject(parent)
+{
+    m_timer.setInterval(intervalMs);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        const qint64 ticks = VideoRender::cpuTicks(m_melt->processId());
+        if (ticks >= 0 && ticks == m_ticks && (!m_mayStall || m_mayStall())) {
+            m_timer.stop();
+            m_stalled = true;
+            m_melt->kill();
+        }
+        m_ticks = ticks;
+    });
+}
+
+void MeltStartWatch::start(QProcess *melt, std::function<bool()> mayStall)
+{
+    m_melt = melt;
+    m_mayStall = std::move(mayStall);
+    m_stalled = false;
+    m_ticks = VideoRender::cpuTicks(melt->processId());
+    m_timer.start();
+}
+
+VideoRender::VideoRender(QObject *parent) : QObject(parent), m_startWatch(kStartWatchMs)
 {
     prepareMelt(m_process);
-    m_startWatch.setInterval(kStartWatchMs);
-    connect(&m_startWatch, &QTimer::timeout, this, [this] {
-        const qint64 ticks = cpuTicks(m_process.processId());
-        if (ticks >= 0 && ticks == m_startTicks) {
-            m_startWatch.stop();
-            m_stalled = true;
-            m_process.kill(); // meltFinished starts it again
-            return;
-        }
-        m_startTicks = ticks;
-    });
     connect(&m_process, &QProcess::readyReadStandardError, this, &VideoRender::readProgress);
     connect(&m_process, &QProcess::finished, this, &VideoRender::meltFinished);
     connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
@@ -255,8 +266,7 @@ void VideoRender::startMelt()
     m_said.clear();
     m_process.setArguments(m_arguments);
     m_process.start();
-    m_startTicks = cpuTicks(m_process.processId());
-    m_startWatch.start();
+    m_startWatch.start(&m_process);
 }
 
 void VideoRender::cancel()
@@ -307,8 +317,7 @@ void VideoRender::meltFinished(int exitCode, QProcess::ExitStatus status)
     if (m_cancelled)
         return finish(QStringLiteral("cancelled"));
     m_startWatch.stop();
-    if (m_stalled) { // killed idle before its first frame: started again
-        m_stalled = false;
+    if (m_startWatch.stalled()) { // killed idle before its first frame: started again
         return m_attempts < kAttempts ? startMelt() : finish(QStringLiteral("melt did not start rendering"));
     }
     const QString said = m_said.join(QStringLiteral("; "));

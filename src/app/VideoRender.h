@@ -17,6 +17,27 @@
 
 class QTemporaryDir;
 
+// melt 7.12 now and then never starts its consumer and waits for it forever,
+// idle. Started with a melt, this watch looks at its CPU time at each
+// interval until stopped (melt's first frame came); a melt that used none
+// over a whole interval, while mayStall says it could (a melt that waits on
+// a full pipe is idle too), is killed, and stalled() tells so until the
+// next start.
+class MeltStartWatch : public QObject {
+public:
+    explicit MeltStartWatch(int intervalMs, QObject *parent = nullptr);
+    void start(QProcess *melt, std::function<bool()> mayStall = {});
+    void stop() { m_timer.stop(); }
+    bool stalled() const { return m_stalled; }
+
+private:
+    QTimer m_timer;
+    QProcess *m_melt = nullptr;
+    std::function<bool()> m_mayStall;
+    qint64 m_ticks = -1; // melt's CPU time at the last look
+    bool m_stalled = false;
+};
+
 // One video rendered from an MLT project by melt, run as a child process (the
 // application never loads MLT itself): H.264 in MP4 or VP9 in WebM, at the
 // project's frame size and rate, with the music's sound when it has music.
@@ -47,9 +68,8 @@ public:
     // environment, dying with this process, in a process group of its own;
     // inChild (async-signal-safe calls only) runs in the child before melt.
     static void prepareMelt(QProcess &process, std::function<void()> inChild = {});
-    // melt 7.12 now and then never starts its consumer: it waits for it
-    // forever, idle. The CPU time (in clock ticks) a process has used so
-    // far, to tell such a melt from one that is loading: -1 when unknown.
+    // The CPU time (in clock ticks) a process has used so far; -1 when
+    // unknown.
     static qint64 cpuTicks(qint64 pid);
 
     explicit VideoRender(QObject *parent = nullptr);
@@ -95,9 +115,7 @@ private:
     void finish(const QString &failure);
 
     QProcess m_process;
-    QTimer m_startWatch;     // until melt's first frame: is it idle?
-    qint64 m_startTicks = -1; // melt's CPU time at the last look
-    bool m_stalled = false;   // killed by that watch
+    MeltStartWatch m_startWatch; // until melt's first frame
     std::unique_ptr<QTemporaryDir> m_workspace;
     int m_lock = -1; // holds the workspace while the render runs
     QString m_target, m_video;
