@@ -71,19 +71,14 @@ QByteArray kdenliveProjectXml(const Timeline &timeline, const QString &lumaFolde
     const int tracks = transitions ? 2 : 1;
     // Kdenlive shows only luma maps that are files; MLT's built-in maps
     // render the same without them.
-    const auto map = [&](const char *file, const char *builtIn) {
-        return lumaFolder.isNull() ? QString::fromLatin1(builtIn) : QDir(lumaFolder).filePath(QLatin1String(file));
-    };
-    const QString luma = timeline.style == Timeline::Transition::Wipe ? map("linear_x.pgm", "%luma01.pgm")
-        : timeline.style == Timeline::Transition::Iris                ? map("radial.pgm", "%luma16.pgm")
-                                                                      : QString();
+    const char *file = timeline.style == Timeline::Transition::Wipe ? "linear_x.pgm"
+        : timeline.style == Timeline::Transition::Iris              ? "radial.pgm"
+                                                                    : nullptr;
+    const QString luma = !file || lumaFolder.isNull() ? builtInLumaMap(timeline.style)
+                                                      : QDir(lumaFolder).filePath(QLatin1String(file));
 
     return writtenXml(8192 + qsizetype(photos.size()) * kBytesPerPhoto, [&](QXmlStreamWriter &xml) {
-        xml.writeStartElement(QStringLiteral("mlt"));
-        xml.writeAttribute(QStringLiteral("LC_NUMERIC"), QStringLiteral("C"));
-        xml.writeAttribute(QStringLiteral("title"), xmlText(timeline.title));
-        xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("main_bin"));
-        writeProfile(xml, timeline);
+        writeMltStart(xml, timeline, QStringLiteral("main_bin"));
 
         // Kdenlive reads these properties as elements.
         for (size_t i = 0; i < photos.size(); ++i)

@@ -42,17 +42,10 @@ QByteArray shotcutProjectXml(const Timeline &timeline, Editor reader)
     const std::vector<Timeline::Photo> &photos = timeline.photos;
     const int64_t C = timeline.timing.clip, T = timeline.timing.transition, total = timeline.timing.total;
     const bool transitions = timeline.hasTransitions();
-    // MLT's built-in luma maps, named with a leading "%", need no file.
-    const QString map = timeline.style == Timeline::Transition::Wipe ? QStringLiteral("%luma01.pgm")
-        : timeline.style == Timeline::Transition::Iris               ? QStringLiteral("%luma16.pgm")
-                                                                     : QString();
+    const QString map = builtInLumaMap(timeline.style);
 
     return writtenXml(4096 + qsizetype(photos.size()) * kBytesPerPhoto, [&](QXmlStreamWriter &xml) {
-        xml.writeStartElement(QStringLiteral("mlt"));
-        xml.writeAttribute(QStringLiteral("LC_NUMERIC"), QStringLiteral("C"));
-        xml.writeAttribute(QStringLiteral("title"), xmlText(timeline.title));
-        xml.writeAttribute(QStringLiteral("producer"), QStringLiteral("slideshow"));
-        writeProfile(xml, timeline);
+        writeMltStart(xml, timeline, QStringLiteral("slideshow"));
 
         // The background: black under the whole timeline.
         if (!photos.empty()) {

@@ -93,8 +93,20 @@ QByteArray writtenXml(qsizetype expectedBytes, const std::function<void(QXmlStre
     return device.takeBytes();
 }
 
-void writeProfile(QXmlStreamWriter &xml, const Timeline &timeline)
+QString builtInLumaMap(Timeline::Transition style)
 {
+    return style == Timeline::Transition::Wipe   ? QStringLiteral("%luma01.pgm")
+           : style == Timeline::Transition::Iris ? QStringLiteral("%luma16.pgm")
+                                                 : QString();
+}
+
+void writeMltStart(QXmlStreamWriter &xml, const Timeline &timeline, const QString &producer)
+{
+    xml.writeStartElement(QStringLiteral("mlt"));
+    xml.writeAttribute(QStringLiteral("LC_NUMERIC"), QStringLiteral("C"));
+    xml.writeAttribute(QStringLiteral("title"), xmlText(timeline.title));
+    xml.writeAttribute(QStringLiteral("producer"), producer);
+
     const int32_t divisor = std::gcd(timeline.width, timeline.height);
     xml.writeEmptyElement(QStringLiteral("profile"));
     xml.writeAttribute(QStringLiteral("width"), QString::number(timeline.width));

@@ -20,9 +20,14 @@ QString xmlText(const QString &text);
 // its declaration) into a buffer of about the size given.
 QByteArray writtenXml(qsizetype expectedBytes, const std::function<void(QXmlStreamWriter &)> &write);
 
-// The profile element: the timeline's frame size, square pixels,
+// Opens the project's mlt element (its title, the producer it plays) and
+// writes the profile: the timeline's frame size, square pixels,
 // progressive, its frame rate.
-void writeProfile(QXmlStreamWriter &xml, const Timeline &timeline);
+void writeMltStart(QXmlStreamWriter &xml, const Timeline &timeline, const QString &producer);
+
+// MLT's built-in luma map of a wipe ("%luma01.pgm", left to right) or an
+// iris ("%luma16.pgm", radial), which need no file; null for a dissolve.
+QString builtInLumaMap(Timeline::Transition style);
 
 // A <property name="NAME">VALUE</property> element: for names an attribute
 // cannot carry ("shotcut:transition" would read as an XML namespace) and for
