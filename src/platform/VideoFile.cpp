@@ -19,20 +19,32 @@ QString errorText(int code)
     return QString::fromUtf8(text);
 }
 
-using OpenedFile = std::unique_ptr<AVFormatContext *, void (*)(AVFormatContext **)>;
+// A media file opened with its streams found, and the best stream of a type
+// in it; a null context and the reason when either is missing.
+struct OpenedMedia {
+    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext *)> context{nullptr, [](AVFormatContext *c) { avformat_close_input(&c); }};
+    int stream = -1;
+    QString reason;
+};
 
-// The file opened and its streams found; a null context and the reason when
-// it cannot be read.
-std::pair<AVFormatContext *, QString> openMedia(const QString &path)
+OpenedMedia openMedia(const QString &path, AVMediaType type, const QString &noStream)
 {
+    OpenedMedia media;
     AVFormatContext *opened = nullptr;
-    if (const int code = avformat_open_input(&opened, QFile::encodeName(path).constData(), nullptr, nullptr); code < 0)
-        return {nullptr, errorText(code)};
-    if (const int code = avformat_find_stream_info(opened, nullptr); code < 0) {
-        avformat_close_input(&opened);
-        return {nullptr, errorText(code)};
+    if (const int code = avformat_open_input(&opened, QFile::encodeName(path).constData(), nullptr, nullptr); code < 0) {
+        media.reason = errorText(code);
+        return media;
     }
-    return {opened, QString()};
+    media.context.reset(opened);
+    if (const int code = avformat_find_stream_info(opened, nullptr); code < 0) {
+        media.reason = errorText(code);
+    } else if ((media.stream = av_find_best_stream(opened, type, -1, -1, nullptr, 0)) < 0) {
+        media.reason = noStream;
+    } else {
+        return media;
+    }
+    media.context.reset();
+    return media;
 }
 
 } // namespace
@@ -44,13 +56,11 @@ std::optional<int64_t> videoFrameCount(const QString &path, QString *error)
             *error = QStringLiteral("%1 is no readable video: %2").arg(path, reason);
         return std::nullopt;
     };
-    auto [opened, reason] = openMedia(path);
-    if (!opened)
-        return fail(reason);
-    const OpenedFile context(&opened, avformat_close_input);
-    const int stream = av_find_best_stream(opened, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (stream < 0)
-        return fail(QStringLiteral("it has no video stream"));
+    const OpenedMedia media = openMedia(path, AVMEDIA_TYPE_VIDEO, QStringLiteral("it has no video stream"));
+    if (!media.context)
+        return fail(media.reason);
+    AVFormatContext *opened = media.context.get();
+    const int stream = media.stream;
 
     const std::unique_ptr<AVPacket, void (*)(AVPacket *)> packet(av_packet_alloc(), [](AVPacket *p) { av_packet_free(&p); });
     int64_t frames = 0;
@@ -71,13 +81,11 @@ std::optional<double> audioDuration(const QString &path, QString *error)
             *error = QStringLiteral("%1 is no readable audio: %2").arg(path, reason);
         return std::nullopt;
     };
-    auto [opened, reason] = openMedia(path);
-    if (!opened)
-        return fail(reason);
-    const OpenedFile context(&opened, avformat_close_input);
-    const int stream = av_find_best_stream(opened, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    if (stream < 0)
-        return fail(QStringLiteral("it has no sound"));
+    const OpenedMedia media = openMedia(path, AVMEDIA_TYPE_AUDIO, QStringLiteral("it has no sound"));
+    if (!media.context)
+        return fail(media.reason);
+    AVFormatContext *opened = media.context.get();
+    const int stream = media.stream;
     const AVStream *audio = opened->streams[stream];
     double seconds = opened->duration > 0 ? double(opened->duration) / AV_TIME_BASE : 0;
     if (seconds <= 0 && audio->duration > 0)
