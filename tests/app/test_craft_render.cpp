@@ -247,7 +247,7 @@ TEST_F(CraftRender, PreviewStreamGivesFramesWithTheirSound)
             indices << stream.takeFrame().index;
         sound += stream.takeSound();
         return ended;
-    }, 60000));
+    }, 60000)) << indices.size() << " frames and " << sound.size() << " bytes of sound read";
     ASSERT_EQ(indices.size(), timeline->timing.total - 100);
     EXPECT_EQ(indices.first(), 100);
     EXPECT_EQ(indices.last(), timeline->timing.total - 1);
